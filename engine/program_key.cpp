@@ -1,0 +1,33 @@
+#include "engine/program_key.h"
+
+#include "platform/aes.h"
+
+namespace zelvan_tts {
+
+namespace {
+
+// The key is the byte-wise XOR of two constants, each kept in two halves, so
+// that no 32 bytes of the binary are the key.
+constexpr std::uint8_t kMaskLow[16] = {0xaf, 0x02, 0x33, 0x48, 0xa8, 0xae, 0x20, 0xb2,
+                                       0xe9, 0x0d, 0x64, 0x61, 0x22, 0xb2, 0xc5, 0x9d};
+constexpr std::uint8_t kMaskHigh[16] = {0x35, 0x8d, 0x1a, 0xe3, 0xbf, 0xe2, 0x1f, 0xc8,
+                                        0xb9, 0xb0, 0xcc, 0xf6, 0xbc, 0x36, 0x47, 0x3f};
+constexpr std::uint8_t kBodyLow[16] = {0xc9, 0xf5, 0x6e, 0x0b, 0xd1, 0xc5, 0xbb, 0x0a,
+                                       0xde, 0x8a, 0x14, 0xd2, 0xbd, 0x85, 0x9b, 0x08};
+constexpr std::uint8_t kBodyHigh[16] = {0x86, 0xc3, 0xc2, 0x39, 0xad, 0xed, 0x38, 0x9b,
+                                        0x21, 0x0a, 0xdd, 0x62, 0x62, 0x99, 0xec, 0x8c};
+
+static_assert(ProgramKey::kSize == kAesKeySize);
+
+}  // namespace
+
+ProgramKey::ProgramKey() {
+    for (std::size_t i = 0; i < 16; ++i) {
+        bytes_[i] = kMaskLow[i] ^ kBodyLow[i];
+        bytes_[16 + i] = kMaskHigh[i] ^ kBodyHigh[i];
+    }
+}
+
+ProgramKey::~ProgramKey() { secure_zero(bytes_, sizeof bytes_); }
+
+}  // namespace zelvan_tts

@@ -1,0 +1,63 @@
+#include "engine/search_paths.h"
+
+#include "platform/model_path_setting.h"
+#include "platform/module_path.h"
+#include "platform/utf8_path.h"
+
+#include <vector>
+
+namespace zelvan_tts {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// An installation keeps its programs in one directory and the models in a
+// "models" directory beside it.
+fs::path default_models_root() { return module_dir() / ".." / "models"; }
+
+}  // namespace
+
+fs::path module_dir() { return running_module_file().parent_path(); }
+
+fs::path find_voice_model_path() {
+    constexpr const char* kFile = "multivoice_base.bin";
+    if (const auto root = read_model_path_setting()) {
+        const fs::path candidate = path_from_utf8(*root) / kFile;
+        if (fs::exists(candidate)) return candidate;
+    }
+    // The default location has a "tts" level that the installation root has not.
+    const fs::path candidate = default_models_root() / "tts" / kFile;
+    return fs::exists(candidate) ? fs::canonical(candidate) : fs::weakly_canonical(candidate);
+}
+
+std::string find_accentor_model(const std::string& lang) {
+    const fs::path relative = fs::path("accentor") / path_from_utf8(lang) / "zelvan_accentor.bin";
+    std::vector<fs::path> candidates;
+    if (const auto root = read_model_path_setting()) {
+        candidates.push_back(path_from_utf8(*root) / relative);
+    }
+    candidates.push_back(default_models_root() / relative);
+    for (const fs::path& candidate : candidates) {
+        if (fs::exists(candidate)) return path_to_utf8(fs::canonical(candidate));
+    }
+    return {};
+}
+
+std::string find_accentor_file(const std::string& model_path, const std::string& file_name) {
+    if (model_path.empty()) return {};
+    const fs::path candidate = path_from_utf8(model_path).parent_path() / path_from_utf8(file_name);
+    return fs::exists(candidate) ? path_to_utf8(candidate) : std::string();
+}
+
+std::string find_homosolver_dir() {
+    if (const auto root = read_model_path_setting()) {
+        const fs::path candidate = path_from_utf8(*root) / "homosolver";
+        if (fs::exists(candidate / "model_emb_q.bin")) {
+            return path_to_utf8(fs::weakly_canonical(fs::absolute(candidate)));
+        }
+    }
+    return path_to_utf8(fs::weakly_canonical(default_models_root() / "homosolver"));
+}
+
+}  // namespace zelvan_tts

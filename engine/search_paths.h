@@ -1,0 +1,33 @@
+// Where the engine finds its data files: below the installation's models
+// root when one is set (ZELVAN_TTS_MODEL_PATH here, the registry on Windows),
+// else in the "models" directory beside the directory of the running module.
+// Paths in and out are UTF-8. Nothing is cached: every call looks afresh.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace zelvan_tts {
+
+// Directory of the program or library file that holds the running code.
+std::filesystem::path module_dir();
+
+// The voice model to load: <root>/multivoice_base.bin when that exists,
+// else <module_dir>/../models/tts/multivoice_base.bin in canonical form
+// (weakly canonical when it does not exist).
+std::filesystem::path find_voice_model_path();
+
+// The stress model of one accentor language ("ru", "by", "ua") as a
+// canonical path, or empty when neither root has one. Throws
+// std::filesystem_error on a file-system error other than absence.
+std::string find_accentor_model(const std::string& lang);
+
+// `file_name` beside the stress model, or empty when it is not there or
+// `model_path` is empty.
+std::string find_accentor_file(const std::string& model_path, const std::string& file_name);
+
+// The homograph directory: the root's "homosolver" when it holds
+// model_emb_q.bin, else the module-relative one, unchecked.
+std::string find_homosolver_dir();
+
+}  // namespace zelvan_tts

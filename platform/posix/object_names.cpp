@@ -1,0 +1,34 @@
+#include "platform/object_names.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace zelvan_tts {
+
+std::string namespaced_name(std::string_view base) {
+    std::string name(base);
+    const char* ns = std::getenv("ZELVAN_TTS_NAMESPACE");
+    if (ns != nullptr && ns[0] != '\0') {
+        name += '.';
+        name += ns;
+    }
+    return name;
+}
+
+std::string object_name(NamedObject object) {
+    switch (object) {
+        // A leading '@' names an abstract Unix socket.
+        case NamedObject::Pipe:
+        case NamedObject::ServerReady:  // ready = the pipe socket is listening
+            return namespaced_name("@ZelvanTTSBridge");
+        case NamedObject::ServerMutex:
+            return namespaced_name("@ZelvanTTSServerMutex");
+        case NamedObject::ConfigChanged:
+            // Named semaphores are machine-wide; the Windows event is per session.
+            return namespaced_name("/ZelvanTTSConfigChanged." + std::to_string(getuid()));
+    }
+    return {};
+}
+
+}  // namespace zelvan_tts

@@ -1,0 +1,113 @@
+#include "shared/symbols/code_points.h"
+
+namespace zelvan_tts {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+}  // namespace
+
+std::u32string utf8_to_utf32(std::string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        const std::size_t rest = n - i - 1;
+        if ((b & 0xE0) == 0xC0) {
+            if (rest >= 1 && is_continuation(p[i + 1])) {
+                const char32_t cp = (char32_t(b & 0x1F) << 6) | (p[i + 1] & 0x3F);
+                if (cp >= 0x80) {
+                    out.push_back(cp);
+                    i += 2;
+                    continue;
+                }
+            }
+        } else if ((b & 0xF0) == 0xE0) {
+            if (rest >= 2 && is_continuation(p[i + 1]) && is_continuation(p[i + 2])) {
+                const char32_t cp = (char32_t(b & 0x0F) << 12) |
+                                    (char32_t(p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+                if ((cp >= 0x800 && cp < 0xD800) || (cp >= 0xE000 && cp <= 0xFFFF)) {
+                    out.push_back(cp);
+                    i += 3;
+                    continue;
+                }
+            }
+        } else if ((b & 0xF8) == 0xF0) {
+            if (rest >= 3 && is_continuation(p[i + 1]) && is_continuation(p[i + 2]) &&
+                is_continuation(p[i + 3])) {
+                const char32_t cp = (char32_t(b & 0x07) << 18) |
+                                    (char32_t(p[i + 1] & 0x3F) << 12) |
+                                    (char32_t(p[i + 2] & 0x3F) << 6) | (p[i + 3] & 0x3F);
+                if (cp >= 0x10000 && cp <= 0x10FFFF) {
+                    out.push_back(cp);
+                    i += 4;
+                    continue;
+                }
+            }
+        }
+        out.push_back(kReplacement);
+        ++i;
+    }
+    return out;
+}
+
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp <= 0x10FFFF) {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        append_utf8(out, kReplacement);  // not a code point: never emit invalid UTF-8
+    }
+}
+
+std::string utf32_to_utf8(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char32_t cp : text) append_utf8(out, cp);
+    return out;
+}
+
+char32_t fold_case(char32_t cp) {
+    if ((cp >= 0x41 && cp <= 0x5A) || (cp >= 0x410 && cp <= 0x42F)) return cp + 32;
+    if (cp == 0x401) return 0x451;
+    if (cp >= 0x460 && cp <= 0x4FF && cp % 2 == 0) return cp + 1;
+    return cp;
+}
+
+std::u32string fold_case_string(std::u32string_view text) {
+    std::u32string out(text);
+    for (char32_t& cp : out) cp = fold_case(cp);
+    return out;
+}
+
+std::size_t utf8_char_length(unsigned char b) {
+    if (b < 0x80) return 1;
+    if ((b & 0xE0) == 0xC0) return 2;
+    if ((b & 0xF0) == 0xE0) return 3;
+    if ((b & 0xF8) == 0xF0) return 4;
+    return 1;
+}
+
+}  // namespace zelvan_tts

@@ -1,0 +1,34 @@
+// Code-point utilities shared by every text stage: lenient UTF-8 decoding,
+// UTF-8 encoding, and the case folding the model's alphabet relies on.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zelvan_tts {
+
+// Decodes UTF-8 without ever failing: every byte that does not start a
+// well-formed sequence (stray continuation, overlong form, surrogate, value
+// above U+10FFFF, sequence cut off by the end) becomes one U+FFFD, and
+// decoding resumes at the very next byte.
+std::u32string utf8_to_utf32(std::string_view text);
+
+// Appends the standard UTF-8 form (1 to 4 bytes) of one code point.
+void append_utf8(std::string& out, char32_t code_point);
+
+// Encodes a code-point string as UTF-8.
+std::string utf32_to_utf8(std::u32string_view text);
+
+// Folds the capitals the alphabet knows to their small letters: A-Z, А-Я,
+// Ё, and the even code points of U+0460-U+04FF. Everything else is itself.
+char32_t fold_case(char32_t code_point);
+
+// fold_case applied to every code point; the length never changes.
+std::u32string fold_case_string(std::u32string_view text);
+
+// Length of the UTF-8 sequence a lead byte announces (1 to 4); a byte that
+// cannot lead a sequence counts as 1. The following bytes are not checked.
+std::size_t utf8_char_length(unsigned char lead_byte);
+
+}  // namespace zelvan_tts

@@ -1,0 +1,23 @@
+// The 60 voices of the multi-speaker model. A speaker_index 0..59 selects a
+// row everywhere in the system; callers check the range before reading.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace zelvan_tts {
+
+struct SpeakerInfo {
+    const char* speaker_name;       // key: language prefix, '_', lower-case name part
+    const char16_t* display_name;   // "Name (Language)", UTF-16 for the speech platform
+    std::int32_t model_speaker_id;  // speaker id given to the model (the row index)
+    const char* lang;               // ISO 639-3 language code
+    std::uint16_t lcid;             // Windows language identifier
+};
+
+inline constexpr std::size_t kSpeakerTableSize = 60;
+
+extern const std::array<SpeakerInfo, kSpeakerTableSize> speakers;
+
+}  // namespace zelvan_tts
