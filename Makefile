@@ -20,6 +20,7 @@ test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 bench: build
+	$(BUILD_DIR)/bin/text_bench
 	$(BUILD_DIR)/bin/model_load_bench
 
 clean:

@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
 
     const long long floats = argc > 1 ? std::atoll(argv[1]) : 25'000'000;
     const std::string path = (std::filesystem::temp_directory_path() /
-                              ("zelvan_load_bench_" + std::to_string(getpid()) + ".bin")).string();
+                              ("zelvan_load_bench_" + std::to_string(getpid()) + ".bin"))
+                                 .string();
     zelvan_tts::test_models::write_voice_model(path, zelvan_tts::test_models::VoiceModelKind::Timed,
                                                floats);
     const std::string command = "'" + std::string(argv[0]) + "' --load '" + path + "'";

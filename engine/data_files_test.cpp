@@ -29,7 +29,8 @@ protected:
 
     std::string write_raw(const std::string& name, const Bytes& bytes) const {
         std::ofstream(path(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return path(name);
     }
 
@@ -39,7 +40,8 @@ protected:
         Bytes iv(kDataFileIvSize, 0x5A);
         const ProgramKey key;
         const Bytes cipher = aes256_cbc_encrypt(
-            key.data(), iv.data(), reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size());
+            key.data(), iv.data(), reinterpret_cast<const std::uint8_t*>(payload.data()),
+            payload.size());
         iv.insert(iv.end(), cipher.begin(), cipher.end());
         return write_raw(name, iv);
     }
@@ -129,7 +131,8 @@ TEST_F(DataFiles, BitFlipsInTheLastBlockFailAndInTheIvFlipThePayload) {
 
 TEST_F(DataFiles, GzipReaderTakesOnlyACompleteGzipStream) {
     std::string text;
-    for (int i = 0; text.size() < 200000; ++i) text += "строка " + std::to_string(i * 7919 % 1000) + "\n";
+    for (int i = 0; text.size() < 200000; ++i)
+        text += "строка " + std::to_string(i * 7919 % 1000) + "\n";
     const std::string gz = gzip_compress(text);
 
     struct Case {

@@ -16,10 +16,11 @@ namespace fs = std::filesystem;
 class SearchPaths : public ::testing::Test {
 protected:
     void SetUp() override {
-        default_root_ = fs::canonical(fs::read_symlink("/proc/self/exe").parent_path() / "..") / "models";
+        default_root_ =
+            fs::canonical(fs::read_symlink("/proc/self/exe").parent_path() / "..") / "models";
         fs::remove_all(default_root_);
-        install_root_ = fs::temp_directory_path() /
-                        ("zelvan модели " + std::to_string(getpid())) / "root";
+        install_root_ =
+            fs::temp_directory_path() / ("zelvan модели " + std::to_string(getpid())) / "root";
         fs::remove_all(install_root_.parent_path());
         fs::create_directories(install_root_);
         unsetenv("ZELVAN_TTS_MODEL_PATH");
@@ -35,7 +36,9 @@ protected:
         std::ofstream(file) << "x";
         return file;
     }
-    void use_install_root(const std::string& value) { setenv("ZELVAN_TTS_MODEL_PATH", value.c_str(), 1); }
+    void use_install_root(const std::string& value) {
+        setenv("ZELVAN_TTS_MODEL_PATH", value.c_str(), 1);
+    }
 
     fs::path default_root_;
     fs::path install_root_;
@@ -93,12 +96,14 @@ TEST_F(SearchPaths, AccentorModelAndItsDictionaries) {
 
     EXPECT_EQ(find_accentor_file(found, "ngrams.bin"), "");
     touch(installed.parent_path() / "ngrams.bin");
-    EXPECT_EQ(find_accentor_file(found, "ngrams.bin"), (installed.parent_path() / "ngrams.bin").string());
+    EXPECT_EQ(find_accentor_file(found, "ngrams.bin"),
+              (installed.parent_path() / "ngrams.bin").string());
     EXPECT_EQ(find_accentor_file(found, "exceptions.bin"), "");
 
     // An empty value: candidates relative to the working directory.
     use_install_root("");
-    in_directory(install_root_, [&] { EXPECT_EQ(find_accentor_model("ru"), fs::canonical(installed).string()); });
+    in_directory(install_root_,
+                 [&] { EXPECT_EQ(find_accentor_model("ru"), fs::canonical(installed).string()); });
 }
 
 TEST_F(SearchPaths, HomographDirectoryNeedsTheModelToTakeTheInstallationRoot) {
@@ -117,8 +122,9 @@ TEST_F(SearchPaths, HomographDirectoryNeedsTheModelToTakeTheInstallationRoot) {
     EXPECT_EQ(find_homosolver_dir(), (install_root_ / "homosolver").string()) << "normalised";
 
     use_install_root("root");
-    in_directory(install_root_.parent_path(),
-                 [&] { EXPECT_EQ(find_homosolver_dir(), (install_root_ / "homosolver").string()); });
+    in_directory(install_root_.parent_path(), [&] {
+        EXPECT_EQ(find_homosolver_dir(), (install_root_ / "homosolver").string());
+    });
 }
 
 }  // namespace

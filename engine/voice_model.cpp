@@ -3,8 +3,8 @@
 #include "engine/data_files.h"
 #include "platform/utf8_path.h"
 
-#include <caffe2/serialize/read_adapter_interface.h>
 #include <ATen/Parallel.h>
+#include <caffe2/serialize/read_adapter_interface.h>
 #include <torch/script.h>
 
 #include <cstring>

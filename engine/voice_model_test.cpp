@@ -4,8 +4,8 @@
 #include "tools/data_file_writer.h"
 #include "tools/test_models.h"
 
-#include <gtest/gtest.h>
 #include <ATen/Parallel.h>
+#include <gtest/gtest.h>
 #include <torch/script.h>
 #include <unistd.h>
 
@@ -33,7 +33,8 @@ protected:
         return path;
     }
 
-    static c10::IValue run(torch::jit::Module& module, std::vector<std::int64_t> ids, std::int64_t speaker) {
+    static c10::IValue run(torch::jit::Module& module, std::vector<std::int64_t> ids,
+                           std::int64_t speaker) {
         torch::InferenceMode guard;
         const auto n = static_cast<std::int64_t>(ids.size());
         auto input = torch::tensor(ids, torch::kInt64).reshape({1, n});
@@ -77,14 +78,16 @@ TEST_F(VoiceModel, OtherResultShapesLoadAndBehaveAsBuilt) {
     EXPECT_EQ(audio.toTensor().numel(), 2 * test_models::kSamplesPerSymbol);
 
     auto ints = load_voice_model(model(VoiceModelKind::Int64Audio, "ints.bin"));
-    EXPECT_EQ(run(ints, {2, 1}, 0).toTupleRef().elements()[0].toTensor().scalar_type(), torch::kInt64);
+    EXPECT_EQ(run(ints, {2, 1}, 0).toTupleRef().elements()[0].toTensor().scalar_type(),
+              torch::kInt64);
 
     auto raising = load_voice_model(model(VoiceModelKind::Raising, "raising.bin"));
     try {
         run(raising, {2, 1}, 0);
         ADD_FAILURE() << "forward should raise";
     } catch (const std::exception& e) {
-        EXPECT_NE(std::string(e.what()).find("test voice model failure"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("test voice model failure"), std::string::npos)
+            << e.what();
     }
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 extern "C" __attribute__((visibility("default"))) void zelvan_probe_module_file(char* out,
-                                                                               size_t size) {
+                                                                                size_t size) {
     const std::string path = zelvan_tts::running_module_file().string();
     std::strncpy(out, path.c_str(), size - 1);
     out[size - 1] = '\0';

@@ -93,7 +93,8 @@ TEST(ObjectNames, AppendTheNamespaceWhenSet) {
         ScopedEnv env("ZELVAN_TTS_NAMESPACE", "t1");
         EXPECT_EQ(object_name(NamedObject::Pipe), "@ZelvanTTSBridge.t1");
         EXPECT_EQ(object_name(NamedObject::ServerMutex), "@ZelvanTTSServerMutex.t1");
-        EXPECT_EQ(object_name(NamedObject::ConfigChanged), "/ZelvanTTSConfigChanged." + uid + ".t1");
+        EXPECT_EQ(object_name(NamedObject::ConfigChanged),
+                  "/ZelvanTTSConfigChanged." + uid + ".t1");
         EXPECT_EQ(namespaced_name("x"), "x.t1");
     }
 }
@@ -114,8 +115,8 @@ TEST(ModelPathSetting, UnsetIsAbsentAndEmptyIsAnEmptyPath) {
 }
 
 TEST(Utf8Path, NonAsciiPathsReachTheFileSystem) {
-    const std::string dir = path_to_utf8(std::filesystem::temp_directory_path()) +
-                            "/zelvan_путь_" + std::to_string(getpid());
+    const std::string dir = path_to_utf8(std::filesystem::temp_directory_path()) + "/zelvan_путь_" +
+                            std::to_string(getpid());
     const auto native = path_from_utf8(dir);
     std::filesystem::create_directories(native);
     { std::ofstream(path_from_utf8(dir + "/файл.bin")) << "x"; }

@@ -32,7 +32,8 @@ protected:
 
     PackRun pack(const std::string& args) const {
         const std::string err_file = path("stderr.txt");
-        const std::string command = std::string(PACK_PROGRAM) + " " + args + " 2>" + quote(err_file);
+        const std::string command =
+            std::string(PACK_PROGRAM) + " " + args + " 2>" + quote(err_file);
         const int status = std::system(command.c_str());
         std::ifstream in(err_file);
         std::stringstream err;
@@ -53,7 +54,8 @@ TEST_F(PackTool, PacksPlainAndGzipPayloadsTheReadersAccept) {
     ASSERT_TRUE(decrypt_file(path("out.bin"), plain));
     EXPECT_EQ(std::string(plain.begin(), plain.end()), payload);
 
-    ASSERT_EQ(pack("--gzip " + quote(path("in.txt")) + " " + quote(path("out.gz.bin"))).exit_code, 0);
+    ASSERT_EQ(pack("--gzip " + quote(path("in.txt")) + " " + quote(path("out.gz.bin"))).exit_code,
+              0);
     EXPECT_EQ(decrypt_gzip_file(path("out.gz.bin")), payload);
     EXPECT_LT(fs::file_size(path("out.gz.bin")), fs::file_size(path("out.bin")));
 

@@ -12,12 +12,10 @@ std::string voice_model_source(VoiceModelKind kind, bool ballast) {
     // freezing; multiplied by zero it leaves the audio unchanged.
     const std::string weight_term =
         ballast ? " + self.ballast.index_select(0, ids[0] % self.ballast.size(0)) * 0.0" : "";
-    const std::string audio =
-        "    base = ids[0].float() * 0.001 + speaker.float() * 0.0001" +
-        weight_term + "\n" +
-        "    audio = torch.repeat_interleave(base, " + sps + ")\n";
-    const std::string times =
-        "    times = torch.arange(ids.size(1)).float() * 0.01\n";
+    const std::string audio = "    base = ids[0].float() * 0.001 + speaker.float() * 0.0001" +
+                              weight_term + "\n" + "    audio = torch.repeat_interleave(base, " +
+                              sps + ")\n";
+    const std::string times = "    times = torch.arange(ids.size(1)).float() * 0.01\n";
     const std::string head = "def forward(self, ids: Tensor, speaker: Tensor):\n";
     switch (kind) {
         case VoiceModelKind::Timed:
@@ -25,8 +23,8 @@ std::string voice_model_source(VoiceModelKind kind, bool ballast) {
         case VoiceModelKind::AudioOnly:
             return head + audio + "    return audio\n";
         case VoiceModelKind::Raising:
-            return head + "    assert ids.size(1) < 0, 'test voice model failure'\n" +
-                   audio + "    return audio\n";
+            return head + "    assert ids.size(1) < 0, 'test voice model failure'\n" + audio +
+                   "    return audio\n";
         case VoiceModelKind::Int64Audio:
             return head + "    audio = torch.repeat_interleave(ids[0], " + sps + ")\n" + times +
                    "    return (audio, times)\n";
@@ -36,8 +34,7 @@ std::string voice_model_source(VoiceModelKind kind, bool ballast) {
 
 }  // namespace
 
-void write_voice_model(const std::string& path, VoiceModelKind kind,
-                       std::int64_t ballast_floats) {
+void write_voice_model(const std::string& path, VoiceModelKind kind, std::int64_t ballast_floats) {
     torch::jit::Module module("TestVoiceModel");
     if (ballast_floats > 0) {
         module.register_parameter("ballast", torch::rand({ballast_floats}), false);

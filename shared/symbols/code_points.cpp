@@ -35,8 +35,8 @@ std::u32string utf8_to_utf32(std::string_view text) {
             }
         } else if ((b & 0xF0) == 0xE0) {
             if (rest >= 2 && is_continuation(p[i + 1]) && is_continuation(p[i + 2])) {
-                const char32_t cp = (char32_t(b & 0x0F) << 12) |
-                                    (char32_t(p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+                const char32_t cp = (char32_t(b & 0x0F) << 12) | (char32_t(p[i + 1] & 0x3F) << 6) |
+                                    (p[i + 2] & 0x3F);
                 if ((cp >= 0x800 && cp < 0xD800) || (cp >= 0xE000 && cp <= 0xFFFF)) {
                     out.push_back(cp);
                     i += 3;
@@ -46,8 +46,7 @@ std::u32string utf8_to_utf32(std::string_view text) {
         } else if ((b & 0xF8) == 0xF0) {
             if (rest >= 3 && is_continuation(p[i + 1]) && is_continuation(p[i + 2]) &&
                 is_continuation(p[i + 3])) {
-                const char32_t cp = (char32_t(b & 0x07) << 18) |
-                                    (char32_t(p[i + 1] & 0x3F) << 12) |
+                const char32_t cp = (char32_t(b & 0x07) << 18) | (char32_t(p[i + 1] & 0x3F) << 12) |
                                     (char32_t(p[i + 2] & 0x3F) << 6) | (p[i + 3] & 0x3F);
                 if (cp >= 0x10000 && cp <= 0x10FFFF) {
                     out.push_back(cp);

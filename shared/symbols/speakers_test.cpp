@@ -30,11 +30,11 @@ std::string shown_name(std::string name) {
 
 TEST(Speakers, RowsKeepTheTableInvariants) {
     const std::map<std::string, std::string> language_names = {
-        {"aze", "Azerbaijani"}, {"bak", "Bashkir"}, {"bel", "Belarusian"}, {"chv", "Chuvash"},
-        {"myv", "Erzya"},       {"hye", "Armenian"}, {"kat", "Georgian"}, {"kaz", "Kazakh"},
-        {"kbd", "Kabardian"},   {"kir", "Kyrgyz"},  {"kjh", "Khakas"},   {"mdf", "Moksha"},
-        {"rus", "Russian"},     {"sah", "Sakha"},   {"tat", "Tatar"},    {"tgk", "Tajik"},
-        {"udm", "Udmurt"},      {"ukr", "Ukrainian"}, {"uzb", "Uzbek"},  {"xal", "Kalmyk"},
+        {"aze", "Azerbaijani"}, {"bak", "Bashkir"},   {"bel", "Belarusian"}, {"chv", "Chuvash"},
+        {"myv", "Erzya"},       {"hye", "Armenian"},  {"kat", "Georgian"},   {"kaz", "Kazakh"},
+        {"kbd", "Kabardian"},   {"kir", "Kyrgyz"},    {"kjh", "Khakas"},     {"mdf", "Moksha"},
+        {"rus", "Russian"},     {"sah", "Sakha"},     {"tat", "Tatar"},      {"tgk", "Tajik"},
+        {"udm", "Udmurt"},      {"ukr", "Ukrainian"}, {"uzb", "Uzbek"},      {"xal", "Kalmyk"},
     };
     std::set<std::string> keys;
     for (std::size_t i = 0; i < speakers.size(); ++i) {
@@ -54,7 +54,8 @@ TEST(Speakers, RowsKeepTheTableInvariants) {
         ASSERT_FALSE(name.empty());
         for (std::size_t k = 0; k < name.size(); ++k) {
             const bool trailing_digit = k + 1 == name.size() && name[k] == '2';
-            EXPECT_TRUE(std::islower(static_cast<unsigned char>(name[k])) || trailing_digit) << name;
+            EXPECT_TRUE(std::islower(static_cast<unsigned char>(name[k])) || trailing_digit)
+                << name;
         }
         EXPECT_EQ(name.back() == '2', i == 3 || i == 24);
 
@@ -82,9 +83,9 @@ TEST(Speakers, TwinsShareTheirGivenName) {
 
 TEST(Speakers, LanguageIdentifiers) {
     const std::map<std::string, std::uint16_t> lcids = {
-        {"aze", 0x042C}, {"bak", 0x046D}, {"bel", 0x0423}, {"hye", 0x042B}, {"kat", 0x0437},
-        {"kaz", 0x043F}, {"kir", 0x0440}, {"sah", 0x0485}, {"tat", 0x0444}, {"tgk", 0x0428},
-        {"ukr", 0x0422}, {"uzb", 0x0443},
+        {"aze", 0x042C}, {"bak", 0x046D}, {"bel", 0x0423}, {"hye", 0x042B},
+        {"kat", 0x0437}, {"kaz", 0x043F}, {"kir", 0x0440}, {"sah", 0x0485},
+        {"tat", 0x0444}, {"tgk", 0x0428}, {"ukr", 0x0422}, {"uzb", 0x0443},
     };
     for (const SpeakerInfo& s : speakers) {
         const auto it = lcids.find(s.lang);

@@ -7,18 +7,18 @@ namespace zelvan_tts {
 namespace {
 
 constexpr char32_t kSymbols[] =
-    U"|||"                                   // 0-2: padding, end, start
-    U"!'+,-.:;?"                             // 3-11
-    U"h"                                     // 12: the only Latin letter
-    U"абвгдежзийклмнопрстуфхцчшщъыьэюя"      // 13-44
-    U"ё"                                     // 45
-    U"єіїјўґ"                                // 46-51
-    U"ғҕҗҙқҝҡңҥҫ"                             // 52-61
-    U"үұҳҷҹһ"                                // 62-67
-    U"ӑӗәӝӟӣӥӧөӯӱӳӵ"                          // 68-80
-    U"ӏ"                                     // 81: small palochka
-    U"\u2014\u2026"                          // 82-83: em dash, ellipsis
-    U" ";                                    // 84
+    U"|||"                               // 0-2: padding, end, start
+    U"!'+,-.:;?"                         // 3-11
+    U"h"                                 // 12: the only Latin letter
+    U"абвгдежзийклмнопрстуфхцчшщъыьэюя"  // 13-44
+    U"ё"                                 // 45
+    U"єіїјўґ"                            // 46-51
+    U"ғҕҗҙқҝҡңҥҫ"                        // 52-61
+    U"үұҳҷҹһ"                            // 62-67
+    U"ӑӗәӝӟӣӥӧөӯӱӳӵ"                     // 68-80
+    U"ӏ"                                 // 81: small palochka
+    U"\u2014\u2026"                      // 82-83: em dash, ellipsis
+    U" ";                                // 84
 
 static_assert(sizeof(kSymbols) / sizeof(char32_t) == 85 + 1, "the alphabet has 85 symbols");
 
