@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shared/symbols/code_points.h"
+#include "shared/symbols/symbols.h"
 
 namespace zelvan_tts {
 namespace {
@@ -291,6 +292,32 @@ TEST(TransliterateTest, HandlesLongInputsInOnePass) {
     for (int i = 0; i < 500000; ++i) hard_signs += "ъ";
     EXPECT_EQ(transliterate("a" + apostrophes, "rus"), "а" + hard_signs);
     EXPECT_EQ(transliterate(apostrophes, "uzb"), hard_signs + hard_signs);
+}
+
+// Capitals that only these scripts produce must reach the model as the
+// letter, not be dropped by the encoder.
+TEST(TransliterateTest, CapitalsOfOtherScriptsReachTheModel) {
+    struct Case {
+        const char* lang;
+        std::string text;
+        std::int64_t first_id;
+    };
+    const Case cases[] = {
+        {"aze", "Yaxşı", 49},        // Ј
+        {"uzb", "Oʻzbekiston", 50},  // Ў
+        {"rus", "Іван", 47},         // І
+        {"rus", "Європа", 46},       // Є
+        {"rus", "Їжак", 48},         // Ї
+        {"hye", "Պետրոս", 29},       // П
+    };
+    for (const Case& c : cases) {
+        int unmapped = 0;
+        const auto ids = encode_text(transliterate(c.text, c.lang), SymbolMap::instance(),
+                                     [&](const std::string&, int count) { unmapped += count; });
+        ASSERT_GE(ids.size(), 3u) << c.text;
+        EXPECT_EQ(ids[1], c.first_id) << c.text;
+        EXPECT_EQ(unmapped, 0) << c.text;
+    }
 }
 
 }  // namespace

@@ -90,7 +90,9 @@ std::string utf32_to_utf8(std::u32string_view text) {
 
 char32_t fold_case(char32_t cp) {
     if ((cp >= 0x41 && cp <= 0x5A) || (cp >= 0x410 && cp <= 0x42F)) return cp + 32;
-    if (cp == 0x401) return 0x451;
+    // Ѐ..Џ (Ё, Є, І, Ї, Ј, Ў among them) to ѐ..џ: their small letters are in
+    // the alphabet, so a capital must not be dropped.
+    if (cp >= 0x400 && cp <= 0x40F) return cp + 80;
     if (cp >= 0x460 && cp <= 0x4FF && cp % 2 == 0) return cp + 1;
     return cp;
 }

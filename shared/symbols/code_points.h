@@ -21,7 +21,7 @@ void append_utf8(std::string& out, char32_t code_point);
 std::string utf32_to_utf8(std::u32string_view text);
 
 // Folds the capitals the alphabet knows to their small letters: A-Z, А-Я,
-// Ё, and the even code points of U+0460-U+04FF. Everything else is itself.
+// Ѐ-Џ, and the even code points of U+0460-U+04FF. Everything else is itself.
 char32_t fold_case(char32_t code_point);
 
 // fold_case applied to every code point; the length never changes.

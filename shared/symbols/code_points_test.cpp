@@ -44,9 +44,10 @@ TEST(FoldCase, FoldsOnlyTheCapitalsTheAlphabetKnows) {
     const std::pair<char32_t, char32_t> cases[] = {
         {U'A', U'a'},     {U'Z', U'z'},     {U'H', U'h'},     {U'a', U'a'},     {U'@', U'@'},
         {U'[', U'['},     {U'А', U'а'},     {U'Я', U'я'},     {U'я', U'я'},     {U'Ё', U'ё'},
-        {0x0400, 0x0400}, {U'Є', U'Є'},     {U'І', U'І'},     {U'Ї', U'Ї'},     {U'Ј', U'Ј'},
-        {U'Ў', U'Ў'},     {U'Ғ', U'ғ'},     {U'ғ', U'ғ'},     {0x0460, 0x0461}, {0x04FE, 0x04FF},
-        {0x04FF, 0x04FF}, {0x0500, 0x0500}, {0x04C0, 0x04C1}, {U'Ä', U'Ä'},     {U'Ա', U'Ա'},
+        {0x0400, 0x0450}, {U'Є', U'є'},     {U'І', U'і'},     {U'Ї', U'ї'},     {U'Ј', U'ј'},
+        {U'Ў', U'ў'},     {0x040F, 0x045F}, {0x03FF, 0x03FF}, {0x0450, 0x0450}, {U'Ғ', U'ғ'},
+        {U'ғ', U'ғ'},     {0x0460, 0x0461}, {0x04FE, 0x04FF}, {0x04FF, 0x04FF}, {0x0500, 0x0500},
+        {0x04C0, 0x04C1}, {U'Ä', U'Ä'},     {U'Ա', U'Ա'},
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(fold_case(in), out) << "U+" << std::hex << static_cast<unsigned>(in);
