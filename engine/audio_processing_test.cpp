@@ -1,0 +1,76 @@
+#include "engine/audio_processing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace zelvan_tts {
+namespace {
+
+TEST(AudioProcessing, VolumeAndClampingWorkInPlace) {
+    std::vector<float> samples{0.75f, -0.25f, 0.0f};
+    apply_volume(samples, 2.0f);
+    EXPECT_EQ(samples, (std::vector<float>{1.5f, -0.5f, 0.0f}));
+    clamp_unit(samples);
+    EXPECT_EQ(samples, (std::vector<float>{1.0f, -0.5f, 0.0f}));
+
+    std::vector<float> loud{3.0f,
+                            -7.0f,
+                            1.0f,
+                            -1.0f,
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            std::nanf("")};
+    apply_volume(loud, 1.0f);  // untouched, even beyond the range
+    EXPECT_EQ(loud[0], 3.0f);
+    clamp_unit(loud);
+    EXPECT_EQ(loud, (std::vector<float>{1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 0.0f}));
+
+    std::vector<float> inverted{0.5f};
+    apply_volume(inverted, -1.0f);
+    EXPECT_EQ(inverted[0], -0.5f);
+}
+
+TEST(AudioProcessing, Pcm16RoundsToEvenAndClamps) {
+    const std::vector<float> in{1.0f, -1.0f, 0.5f, 1.5f, -1.5f, 0.0f, -0.5f, std::nanf("")};
+    EXPECT_EQ(to_pcm16(in),
+              (std::vector<std::int16_t>{32767, -32767, 16384, 32767, -32768, 0, -16384, 0}));
+    EXPECT_TRUE(to_pcm16({}).empty());
+}
+
+// A 200 Hz tone, so that Sonic finds a pitch period.
+std::vector<float> tone(std::size_t n, float hz = 200.0f) {
+    std::vector<float> s(n);
+    for (std::size_t i = 0; i < n; ++i) s[i] = 0.5f * std::sin(2 * M_PI * hz * i / 48000.0);
+    return s;
+}
+
+std::size_t stretched_length(float speed, float pitch, std::size_t blocks) {
+    auto stretcher = SonicStretcher::create(48000, speed, pitch);
+    std::size_t total = 0;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        stretcher->write(tone(4800));
+        total += stretcher->read_available().size();
+    }
+    stretcher->flush();
+    total += stretcher->read_available().size();
+    return total;
+}
+
+TEST(AudioProcessing, StretcherChangesTempoAndKeepsLengthForPitch) {
+    const double input = 10 * 4800;
+    EXPECT_NEAR(stretched_length(2.0f, 1.0f, 10), input / 2, input * 0.05);
+    EXPECT_NEAR(stretched_length(0.5f, 1.0f, 10), input * 2, input * 0.05);
+    EXPECT_NEAR(stretched_length(1.0f, 1.5f, 10), input, input * 0.05);
+
+    // Sonic holds audio back until it has seen what follows.
+    auto stretcher = SonicStretcher::create(48000, 2.0f, 1.0f);
+    stretcher->write(tone(100));
+    EXPECT_TRUE(stretcher->read_available().empty());
+    stretcher->flush();
+    EXPECT_FALSE(stretcher->read_available().empty());
+}
+
+}  // namespace
+}  // namespace zelvan_tts

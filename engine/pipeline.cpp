@@ -1,0 +1,95 @@
+#include "engine/pipeline.h"
+
+#include "engine/audio_processing.h"
+#include "engine/model_constants.h"
+#include "engine/text_chunks.h"
+#include "engine/text_stages.h"
+
+#include <torch/script.h>
+
+namespace zelvan_tts {
+
+namespace {
+
+// Clips the block once more and hands it to the caller.
+bool deliver(std::vector<float>& block, const AudioSink& on_audio) {
+    clamp_unit(block);
+    return on_audio(block);
+}
+
+}  // namespace
+
+bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisRequest& request,
+                                     AudioSink on_audio, UnmappedCharsSink on_unmapped,
+                                     std::vector<WordTimestamp>* word_timestamps) {
+    if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
+    const SpeakerInfo& speaker = speakers[static_cast<std::size_t>(request.speaker_index)];
+
+    const std::string text = process_text(request.text, speaker.lang).script;
+    if (text.empty()) return true;
+    const std::vector<std::string> chunks = split_into_chunks(text, kMaxChunkChars);
+
+    std::unique_ptr<SonicStretcher> stretcher;
+    if (request.speed != 1.0f || request.pitch != 1.0f) {
+        stretcher = SonicStretcher::create(kSampleRate, request.speed, request.pitch);
+    }
+    const at::Tensor speaker_id =
+        torch::tensor({static_cast<std::int64_t>(speaker.model_speaker_id)}, torch::kInt64);
+    const SymbolMap& map = SymbolMap::instance();
+
+    for (const std::string& chunk : chunks) {
+        if (chunk.empty()) continue;
+        std::vector<float> samples;
+        {
+            c10::InferenceMode inference;
+            const std::vector<std::int64_t> ids = encode_text(chunk, map, on_unmapped);
+            const at::Tensor input = torch::tensor(ids, torch::kInt64)
+                                         .reshape({1, static_cast<std::int64_t>(ids.size())});
+            const c10::IValue output = model.forward({input, speaker_id});
+
+            at::Tensor audio;
+            if (output.isTuple()) {
+                const auto& elements = output.toTupleRef().elements();
+                audio = elements.at(0).toTensor();
+                if (elements.size() >= 2) {
+                    const at::Tensor times =
+                        elements[1].toTensor().contiguous().to(torch::kFloat32);
+                    if (word_timestamps != nullptr) {
+                        const float offset = word_timestamps->empty()
+                                                 ? 0.0f
+                                                 : word_timestamps->back().end * request.speed;
+                        extract_word_timestamps(chunk, times.data_ptr<float>(),
+                                                static_cast<std::size_t>(times.numel()), offset,
+                                                request.speed, *word_timestamps);
+                    }
+                }
+            } else {
+                audio = output.toTensor();
+            }
+            if (audio.scalar_type() != torch::kFloat32) {
+                throw std::runtime_error("Voice model audio is not float32");
+            }
+            const at::Tensor flat = audio.contiguous().view({-1});
+            samples.assign(flat.data_ptr<float>(), flat.data_ptr<float>() + flat.numel());
+        }
+
+        apply_volume(samples, request.volume);
+        clamp_unit(samples);
+        if (!stretcher) {
+            if (!deliver(samples, on_audio)) return false;
+            continue;
+        }
+        if (!samples.empty()) stretcher->write(samples);
+        std::vector<float> block = stretcher->read_available();
+        if (!block.empty() && !deliver(block, on_audio)) return false;
+    }
+
+    if (stretcher) {
+        stretcher->flush();
+        std::vector<float> rest = stretcher->read_available();
+        if (!rest.empty() && !deliver(rest, on_audio)) return false;
+    }
+    return true;
+}
+
+}  // namespace zelvan_tts

@@ -1,0 +1,41 @@
+// The one entry through which the server and the voice engine turn text into
+// speech: text steps, sentence chunks, one model call per chunk, word times,
+// volume, speed and pitch, delivered block by block.
+#pragma once
+
+#include "engine/word_timestamps.h"
+#include "shared/symbols/symbols.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace torch::jit {
+struct Module;
+}  // namespace torch::jit
+
+namespace zelvan_tts {
+
+struct SynthesisRequest {
+    std::string text;            // UTF-8
+    std::int32_t speaker_index;  // row of `speakers`, 0..59
+    float speed = 1.0f;          // tempo factor
+    float pitch = 1.0f;          // pitch factor
+    float volume = 1.0f;         // linear gain
+};
+
+// Receives each block of mono 48 kHz samples in [-1, 1]; false stops the
+// synthesis after this block.
+using AudioSink = std::function<bool(const std::vector<float>& samples)>;
+
+// Synthesises the request with `model`. Appends one record per spoken word to
+// `word_timestamps` when it is not null. False when the speaker index is out
+// of range (nothing happens then) or the sink asked to stop; exceptions of
+// the model, the stages or the callbacks propagate, and what was delivered
+// before stays delivered.
+bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisRequest& request,
+                                     AudioSink on_audio, UnmappedCharsSink on_unmapped,
+                                     std::vector<WordTimestamp>* word_timestamps);
+
+}  // namespace zelvan_tts

@@ -1,0 +1,203 @@
+#include "engine/pipeline.h"
+
+#include "engine/voice_model.h"
+#include "tools/test_models.h"
+
+#include <gtest/gtest.h>
+#include <torch/script.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace zelvan_tts {
+namespace {
+
+namespace fs = std::filesystem;
+using test_models::kSamplesPerSymbol;
+using test_models::VoiceModelKind;
+
+constexpr int kRussian = 20;
+
+class Pipeline : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        configure_torch_runtime();
+        dir_ = fs::temp_directory_path() / ("zelvan_pipeline_" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+        for (auto kind : {VoiceModelKind::Timed, VoiceModelKind::AudioOnly, VoiceModelKind::Raising,
+                          VoiceModelKind::Int64Audio}) {
+            const std::string path = (dir_ / std::to_string(static_cast<int>(kind))).string();
+            test_models::write_voice_model(path, kind);
+            models_.emplace(kind, load_voice_model(path));
+        }
+    }
+    static void TearDownTestSuite() {
+        models_.clear();
+        fs::remove_all(dir_);
+    }
+
+    struct Result {
+        bool ok = false;
+        std::vector<std::vector<float>> blocks;
+        std::vector<WordTimestamp> words;
+        std::vector<std::string> unmapped;
+    };
+
+    // Runs one synthesis; the sink refuses the block numbered `refuse_at`.
+    static Result run(VoiceModelKind kind, SynthesisRequest request, int refuse_at = -1) {
+        Result r;
+        r.ok = synthesize_with_word_timestamps(
+            models_.at(kind), request,
+            [&](const std::vector<float>& block) {
+                r.blocks.push_back(block);
+                return static_cast<int>(r.blocks.size()) - 1 != refuse_at;
+            },
+            [&](const std::string& chars, int) { r.unmapped.push_back(chars); }, &r.words);
+        return r;
+    }
+
+    // The Timed and AudioOnly models' audio for a chunk.
+    static std::vector<float> model_audio(const std::string& chunk, int speaker, float volume = 1) {
+        std::vector<float> out;
+        for (std::int64_t id : encode_text(chunk, SymbolMap::instance())) {
+            const float v =
+                std::clamp(test_models::expected_sample(id, speaker) * volume, -1.0f, 1.0f);
+            out.insert(out.end(), kSamplesPerSymbol, v);
+        }
+        return out;
+    }
+
+    static std::size_t total_samples(const Result& r) {
+        std::size_t n = 0;
+        for (const auto& b : r.blocks) n += b.size();
+        return n;
+    }
+
+    static inline fs::path dir_;
+    static inline std::map<VoiceModelKind, torch::jit::Module> models_;
+};
+
+TEST_F(Pipeline, OneBlockPerSentenceWithWordTimesAcrossChunks) {
+    const Result r = run(VoiceModelKind::Timed, {"Да. Нет.", kRussian});
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.blocks.size(), 2u);
+    EXPECT_EQ(r.blocks[0], model_audio("Да.", kRussian));
+    EXPECT_EQ(r.blocks[1], model_audio("Нет.", kRussian));
+    // Symbol p starts at p * 10 ms; the second chunk follows the first word.
+    ASSERT_EQ(r.words.size(), 2u);
+    EXPECT_FLOAT_EQ(r.words[0].start, 0.01f);
+    EXPECT_FLOAT_EQ(r.words[0].end, 0.04f);
+    EXPECT_FLOAT_EQ(r.words[1].start, 0.05f);
+    EXPECT_FLOAT_EQ(r.words[1].end, 0.09f);
+    EXPECT_TRUE(r.unmapped.empty());
+
+    // Without the blank there is one sentence.
+    EXPECT_EQ(run(VoiceModelKind::Timed, {"Да.Нет.", kRussian}).blocks.size(), 1u);
+}
+
+TEST_F(Pipeline, TextStepsRunBeforeEncoding) {
+    // Numbers are spelled out: one record per spoken word.
+    const Result numbers = run(VoiceModelKind::Timed, {"В 2024 году", kRussian});
+    EXPECT_EQ(numbers.words.size(), 6u);
+    EXPECT_EQ(numbers.blocks.at(0), model_audio("В две тысячи двадцать четыре году", kRussian));
+
+    // A Georgian voice transliterates; its own speaker id reaches the model.
+    const Result georgian = run(VoiceModelKind::Timed, {"კაცი 5", 12});
+    EXPECT_EQ(georgian.blocks.at(0), model_audio("к'аци хути", 12));
+
+    // Unknown characters are reported per chunk and dropped.
+    const Result odd = run(VoiceModelKind::Timed, {"Да @. Нет #", kRussian});
+    EXPECT_EQ(odd.unmapped, (std::vector<std::string>{"@ ", "# "}));
+    EXPECT_EQ(odd.words.size(), 3u);
+}
+
+TEST_F(Pipeline, RefusalsAndNothingToSay) {
+    for (int speaker : {60, -1, 1000}) {
+        std::vector<WordTimestamp> words{{1, 2}};
+        int calls = 0;
+        EXPECT_FALSE(synthesize_with_word_timestamps(
+            models_.at(VoiceModelKind::Timed), {"Да.", speaker},
+            [&](const std::vector<float>&) { return ++calls > 0; }, {}, &words));
+        EXPECT_EQ(calls, 0);
+        EXPECT_EQ(words.size(), 1u);
+    }
+    for (const char* text : {"", " \n\t "}) {
+        const Result r = run(VoiceModelKind::Timed, {text, kRussian});
+        EXPECT_TRUE(r.ok);
+        EXPECT_TRUE(r.blocks.empty()) << '"' << text << '"';
+    }
+}
+
+TEST_F(Pipeline, CancellingAfterTheFirstBlockSkipsTheRest) {
+    const Result r = run(VoiceModelKind::Timed, {"Раз. Два. Три.", kRussian}, 0);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.blocks.size(), 1u);
+    EXPECT_EQ(r.words.size(), 1u) << "the second chunk never reached the model";
+
+    // Cancelling the final flush of a stretched synthesis also reports false.
+    SynthesisRequest request{"Раз. Два.", kRussian};
+    request.speed = 2.0f;
+    const Result all = run(VoiceModelKind::Timed, request);
+    ASSERT_TRUE(all.ok);
+    EXPECT_FALSE(run(VoiceModelKind::Timed, request, static_cast<int>(all.blocks.size()) - 1).ok);
+}
+
+TEST_F(Pipeline, VolumeSpeedAndPitch) {
+    SynthesisRequest loud{"Эх", kRussian};
+    loud.volume = 30.0f;  // э (id 42) comes out at 1.32 and clips; х (id 34) at 1.08
+    const Result clipped = run(VoiceModelKind::Timed, loud);
+    EXPECT_EQ(clipped.blocks.at(0), model_audio("Эх", kRussian, 30.0f));
+    EXPECT_EQ(*std::max_element(clipped.blocks[0].begin(), clipped.blocks[0].end()), 1.0f);
+
+    const std::string text = "Раз два три четыре пять. Вышел зайчик погулять.";
+    const Result normal = run(VoiceModelKind::Timed, {text, kRussian});
+    SynthesisRequest fast{text, kRussian};
+    fast.speed = 2.0f;
+    const Result faster = run(VoiceModelKind::Timed, fast);
+    ASSERT_TRUE(faster.ok);
+    EXPECT_NEAR(static_cast<double>(total_samples(faster)), total_samples(normal) / 2.0,
+                total_samples(normal) * 0.05);
+    ASSERT_EQ(faster.words.size(), normal.words.size());
+    for (std::size_t k = 0; k < normal.words.size(); ++k) {
+        EXPECT_NEAR(faster.words[k].start, normal.words[k].start / 2, 1e-6) << k;
+        EXPECT_NEAR(faster.words[k].end, normal.words[k].end / 2, 1e-6) << k;
+    }
+
+    SynthesisRequest higher{text, kRussian};
+    higher.pitch = 1.5f;
+    const Result pitched = run(VoiceModelKind::Timed, higher);
+    EXPECT_NEAR(static_cast<double>(total_samples(pitched)), total_samples(normal),
+                total_samples(normal) * 0.05);
+    for (const auto& block : pitched.blocks) {
+        for (float s : block) ASSERT_LE(std::abs(s), 1.0f);
+    }
+}
+
+TEST_F(Pipeline, ModelResultsOtherThanAudioWithTimes) {
+    const Result plain = run(VoiceModelKind::AudioOnly, {"Да. Нет.", kRussian});
+    EXPECT_TRUE(plain.ok);
+    EXPECT_EQ(plain.blocks.size(), 2u);
+    EXPECT_EQ(plain.blocks[1], model_audio("Нет.", kRussian));
+    EXPECT_TRUE(plain.words.empty());
+
+    EXPECT_THROW(run(VoiceModelKind::Raising, {"Да.", kRussian}), std::exception);
+    try {
+        run(VoiceModelKind::Int64Audio, {"Да.", kRussian});
+        ADD_FAILURE() << "int64 audio accepted";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Voice model audio is not float32");
+    }
+    EXPECT_THROW(synthesize_with_word_timestamps(models_.at(VoiceModelKind::Timed),
+                                                 {"Да.", kRussian}, AudioSink(), {}, nullptr),
+                 std::bad_function_call);
+
+    // Without an output vector there is no word timing, and no harm.
+    int blocks = 0;
+    EXPECT_TRUE(synthesize_with_word_timestamps(
+        models_.at(VoiceModelKind::Timed), {"Да.", kRussian},
+        [&](const std::vector<float>&) { return ++blocks > 0; }, {}, nullptr));
+    EXPECT_EQ(blocks, 1);
+}
+
+}  // namespace
+}  // namespace zelvan_tts

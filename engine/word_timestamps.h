@@ -1,0 +1,28 @@
+// Start and end of every spoken word, from the model's per-symbol times.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+namespace zelvan_tts {
+
+// One spoken word, in seconds of the delivered audio. The n-th record
+// belongs to the n-th word of the processed text. 8 bytes, start first: the
+// server sends it in this layout.
+struct WordTimestamp {
+    float start;
+    float end;
+};
+static_assert(sizeof(WordTimestamp) == 8, "sent on the wire as two floats");
+
+// Appends one record per word of the chunk. `times` holds the model's start
+// time of each id of the chunk's framed id sequence (seconds of the chunk's
+// own audio at normal speed); `offset` places the chunk on the synthesis's
+// time line in model seconds, and dividing by `speed` converts to seconds of
+// the delivered audio. A word is a run of mapped symbols other than the
+// blank; characters the alphabet lacks are skipped as the encoder skips them.
+void extract_word_timestamps(std::string_view chunk, const float* times, std::size_t count,
+                             float offset, float speed, std::vector<WordTimestamp>& out);
+
+}  // namespace zelvan_tts
