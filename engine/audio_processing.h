@@ -18,6 +18,10 @@ void apply_volume(std::vector<float>& samples, float volume);
 // NaN becomes 0.
 void clamp_unit(std::vector<float>& samples);
 
+// A copy of `count` samples with apply_volume and clamp_unit applied, made
+// in one pass over the memory.
+std::vector<float> scaled_and_clamped(const float* samples, std::size_t count, float volume);
+
 // Changes tempo and pitch through one Sonic stream for a whole synthesis, so
 // that its look-ahead runs across chunk borders and the joins stay smooth.
 class SonicStretcher {

@@ -32,6 +32,19 @@ TEST(AudioProcessing, VolumeAndClampingWorkInPlace) {
     EXPECT_EQ(inverted[0], -0.5f);
 }
 
+TEST(AudioProcessing, OnePassCopyMatchesVolumeThenClamp) {
+    std::vector<float> in;
+    for (int i = -300; i <= 300; ++i) in.push_back(static_cast<float>(i) / 97.0f);
+    in.push_back(std::nanf(""));
+    for (float volume : {1.0f, 0.5f, 2.0f, -1.0f, 0.0f}) {
+        std::vector<float> expected = in;
+        apply_volume(expected, volume);
+        clamp_unit(expected);
+        EXPECT_EQ(scaled_and_clamped(in.data(), in.size(), volume), expected) << volume;
+    }
+    EXPECT_TRUE(scaled_and_clamped(nullptr, 0, 2.0f).empty());
+}
+
 TEST(AudioProcessing, Pcm16RoundsToEvenAndClamps) {
     const std::vector<float> in{1.0f, -1.0f, 0.5f, 1.5f, -1.5f, 0.0f, -0.5f, std::nanf("")};
     EXPECT_EQ(to_pcm16(in),

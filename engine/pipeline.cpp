@@ -70,13 +70,13 @@ bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisR
                 throw std::runtime_error("Voice model audio is not float32");
             }
             const at::Tensor flat = audio.contiguous().view({-1});
-            samples.assign(flat.data_ptr<float>(), flat.data_ptr<float>() + flat.numel());
+            samples = scaled_and_clamped(flat.data_ptr<float>(),
+                                         static_cast<std::size_t>(flat.numel()), request.volume);
         }
 
-        apply_volume(samples, request.volume);
-        clamp_unit(samples);
         if (!stretcher) {
-            if (!deliver(samples, on_audio)) return false;
+            // Just clamped: the block is delivered as it is.
+            if (!on_audio(samples)) return false;
             continue;
         }
         if (!samples.empty()) stretcher->write(samples);

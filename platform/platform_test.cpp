@@ -1,11 +1,15 @@
 #include "platform/aes.h"
+#include "platform/app_data.h"
 #include "platform/model_path_setting.h"
 #include "platform/module_path.h"
+#include "platform/named_signal.h"
 #include "platform/object_names.h"
 #include "platform/utf8_path.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <semaphore.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -137,6 +141,48 @@ TEST(ModuleFile, IsTheProgramOrTheLibraryThatHoldsTheCode) {
     probe(buffer, sizeof buffer);
     EXPECT_EQ(std::filesystem::path(buffer), std::filesystem::canonical(PROBE_LIBRARY));
     dlclose(library);
+}
+
+TEST(AppData, XdgConfigHomeThenHomeThenNothing) {
+    ScopedEnv xdg("XDG_CONFIG_HOME", "/x/config");
+    ScopedEnv home("HOME", "/home/u");
+    EXPECT_EQ(app_data_dir(), std::filesystem::path("/x/config"));
+    setenv("XDG_CONFIG_HOME", "", 1);
+    EXPECT_EQ(app_data_dir(), std::filesystem::path("/home/u/.config"));
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(app_data_dir(), std::filesystem::path("/home/u/.config"));
+    unsetenv("HOME");
+    EXPECT_FALSE(app_data_dir().has_value());
+}
+
+TEST(NamedSignal, HoldsAtMostOnePendingSignalSharedByName) {
+    const std::string name = namespaced_name("/ZelvanTTSSignalTest." + std::to_string(getpid()));
+    auto a = NamedSignal::create_or_open(name);
+    auto b = NamedSignal::create_or_open(name);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_FALSE(a->test_and_consume());
+    a->set();
+    a->set();
+    EXPECT_TRUE(b->test_and_consume());
+    EXPECT_FALSE(a->test_and_consume()) << "two sets leave one signal";
+    EXPECT_FALSE(b->test_and_consume());
+
+    // Another process sees the same signal.
+    a->set();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto c = NamedSignal::create_or_open(name);
+        _exit(c && c->test_and_consume() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(a->test_and_consume()) << "the other process consumed it";
+    sem_unlink(name.c_str());
+
+    EXPECT_EQ(NamedSignal::create_or_open("no/slashes/allowed"), nullptr);
 }
 
 }  // namespace

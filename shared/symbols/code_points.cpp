@@ -88,6 +88,24 @@ std::string utf32_to_utf8(std::u32string_view text) {
     return out;
 }
 
+std::string utf16_to_utf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t unit = text[i];
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            append_utf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            append_utf8(out, kReplacement);
+        } else {
+            append_utf8(out, unit);
+        }
+    }
+    return out;
+}
+
 char32_t fold_case(char32_t cp) {
     if ((cp >= 0x41 && cp <= 0x5A) || (cp >= 0x410 && cp <= 0x42F)) return cp + 32;
     // Ѐ..Џ (Ё, Є, І, Ї, Ј, Ў among them) to ѐ..џ: their small letters are in

@@ -20,6 +20,10 @@ void append_utf8(std::string& out, char32_t code_point);
 // Encodes a code-point string as UTF-8.
 std::string utf32_to_utf8(std::u32string_view text);
 
+// Encodes UTF-16 (voice display names, Windows strings) as UTF-8; an
+// unpaired surrogate becomes U+FFFD.
+std::string utf16_to_utf8(std::u16string_view text);
+
 // Folds the capitals the alphabet knows to their small letters: A-Z, А-Я,
 // Ѐ-Џ, and the even code points of U+0460-U+04FF. Everything else is itself.
 char32_t fold_case(char32_t code_point);

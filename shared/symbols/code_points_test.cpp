@@ -40,6 +40,15 @@ TEST(Utf8ToUtf32, RoundTripsThroughEncoder) {
     EXPECT_EQ(out, "\xEF\xBF\xBD");
 }
 
+TEST(Utf16ToUtf8, PairsSurrogatesAndReplacesLoneOnes) {
+    EXPECT_EQ(utf16_to_utf8(u"Aysel (Azerbaijani)"), "Aysel (Azerbaijani)");
+    EXPECT_EQ(utf16_to_utf8(u"Ёж \U0001F600"), "Ёж \U0001F600");
+    const char16_t lone_high[] = {u'a', 0xD83D, u'b', 0};
+    EXPECT_EQ(utf16_to_utf8(lone_high), "a\uFFFDb");
+    const char16_t lone_low_at_end[] = {0xDE00, 0};
+    EXPECT_EQ(utf16_to_utf8(lone_low_at_end), "\uFFFD");
+}
+
 TEST(FoldCase, FoldsOnlyTheCapitalsTheAlphabetKnows) {
     const std::pair<char32_t, char32_t> cases[] = {
         {U'A', U'a'},     {U'Z', U'z'},     {U'H', U'h'},     {U'a', U'a'},     {U'@', U'@'},

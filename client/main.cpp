@@ -1,0 +1,86 @@
+// zelvan_tts: the command users run.
+//   zelvan_tts voices
+//   zelvan_tts text --voice N [--json] [TEXT]
+#include "client/text_preview.h"
+#include "client/voice_choice.h"
+
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: zelvan_tts <command> [options]\n"
+    "commands:\n"
+    "  voices                             list the voices: index, key, name, language\n"
+    "  text --voice N [--json] [TEXT]     show what the engine makes of TEXT (or standard\n"
+    "                                     input) before the voice model sees it\n";
+
+constexpr int kUsageError = 2;
+
+int usage_error(const std::string& message) {
+    std::cerr << "zelvan_tts: " << message << "\n" << kUsage;
+    return kUsageError;
+}
+
+int run_voices(const std::vector<std::string>& args) {
+    if (!args.empty()) return usage_error("voices takes no arguments");
+    std::cout << zelvan_tts::voice_list();
+    return 0;
+}
+
+int run_text(const std::vector<std::string>& args) {
+    std::optional<std::string> voice_arg;
+    std::optional<std::string> text;
+    bool json = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--voice") {
+            if (i + 1 == args.size()) return usage_error("--voice needs a value");
+            voice_arg = args[++i];
+        } else if (arg.rfind("--voice=", 0) == 0) {
+            voice_arg = arg.substr(8);
+        } else if (arg == "--json") {
+            json = true;
+        } else if (arg == "--") {
+            if (i + 2 != args.size() || text) return usage_error("text takes one TEXT");
+            text = args[++i];
+        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+            return usage_error("unknown option " + arg);
+        } else if (text) {
+            return usage_error("text takes one TEXT (quote it)");
+        } else {
+            text = arg;
+        }
+    }
+    if (!voice_arg) return usage_error("text needs --voice N");
+    const std::optional<int> voice = zelvan_tts::parse_voice(*voice_arg);
+    if (!voice) {
+        std::cerr << "zelvan_tts: " << zelvan_tts::unknown_voice_message(*voice_arg) << "\n";
+        return kUsageError;
+    }
+    if (!text)
+        text.emplace(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+
+    const zelvan_tts::TextPreview preview = zelvan_tts::preview_text(*text, *voice);
+    std::cout << (json ? zelvan_tts::preview_json(preview) : zelvan_tts::preview_plain(preview));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usage_error("no command given");
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "voices") return run_voices(args);
+    if (command == "text") return run_text(args);
+    if (command == "-h" || command == "--help" || command == "help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    return usage_error("unknown command " + command);
+}
