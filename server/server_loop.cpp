@@ -1,0 +1,142 @@
+#include "server/server_loop.h"
+
+#include "engine/model_constants.h"
+#include "engine/search_paths.h"
+#include "engine/voice_model.h"
+#include "platform/local_pipe.h"
+#include "platform/object_names.h"
+#include "platform/utf8_path.h"
+#include "server/protocol.h"
+#include "server/request_handler.h"
+#include "server/server_state.h"
+
+#include <torch/script.h>
+
+#include <cerrno>
+#include <iostream>
+#include <thread>
+
+namespace zelvan_tts {
+
+namespace {
+
+constexpr int kPipeRetryMs = 1000;
+
+// The model path as the console shows it: from "models" on, when it has one.
+std::string shortened(const std::string& path) {
+    const auto at = path.find("models");
+    return at == std::string::npos ? path : path.substr(at);
+}
+
+bool inactive(const ServerState& state, std::uint32_t limit_ms) {
+    return tick_count_ms() - state.last_activity_ms.load() > limit_ms;
+}
+
+// Reads and answers messages until the client leaves, goes silent for 30 s,
+// sends something unreadable, or asks the server to stop.
+void serve_connection(PipeConnection& pipe, torch::jit::Module& model, ServerState& state) {
+    std::vector<std::uint8_t> payload;  // reused for every message of the connection
+    while (state.running) {
+        std::uint8_t header_bytes[kHeaderSize];
+        if (!read_exact(pipe, header_bytes, sizeof header_bytes)) return;
+        const MessageHeader header = decode_header(header_bytes);
+        if (header.length > kMaxPayloadSize) {
+            debug_line(state, std::cout,
+                       "Message too large (" + std::to_string(header.length) +
+                           " bytes), closing connection.");
+            return;
+        }
+        payload.resize(header.length);
+        if (header.length != 0 && !read_exact(pipe, payload.data(), payload.size())) return;
+
+        switch (static_cast<MessageType>(header.type)) {
+            case MessageType::GetInfo: {
+                const auto info = encode_info({static_cast<std::uint32_t>(kSpeakerCount),
+                                               static_cast<std::uint32_t>(kSampleRate)});
+                send_message(pipe, MessageType::Info, info.data(), info.size());
+                break;
+            }
+            case MessageType::Synthesize:
+                handle_synth(pipe, payload, model, state);
+                break;
+            case MessageType::Shutdown:
+                state.running = false;
+                break;
+            default:
+                break;  // read in full and ignored
+        }
+    }
+}
+
+}  // namespace
+
+int run_server(const ServerOptions& options) {
+    ServerState state;
+    state.debug = options.debug;
+    touch(state);
+
+    bool held_elsewhere = false;
+    const auto instance_lock =
+        InstanceLock::acquire(object_name(NamedObject::ServerMutex), held_elsewhere);
+    if (!instance_lock && held_elsewhere) return 0;  // another server is running
+
+    torch::jit::Module model;
+    try {
+        configure_torch_runtime();
+        const std::string path = path_to_utf8(find_voice_model_path());
+        debug_line(state, std::cout, "Loading model from: " + shortened(path));
+        model = load_voice_model(path);
+    } catch (const std::exception& e) {
+        debug_line(state, std::cerr, std::string("Failed to load model: ") + e.what());
+        return 1;
+    }
+    debug_line(state, std::cout,
+               "Model loaded. Speakers: " + std::to_string(kSpeakerCount) +
+                   ", Sample rate: " + std::to_string(kSampleRate));
+    debug_line(state, std::cout, "Starting pipe server...");
+
+    // Clients count the server as ready once the pipe listens, so it is only
+    // opened now that the model is loaded.
+    const std::string pipe_name = object_name(NamedObject::Pipe);
+    std::unique_ptr<PipeListener> listener = PipeListener::listen(pipe_name);
+    const int listen_error = errno;
+    touch(state);
+
+    bool first_attempt = true;
+    while (state.running) {
+        if (inactive(state, options.inactivity_limit_ms)) {
+            debug_line(state, std::cout, "Inactivity timeout reached, shutting down.");
+            break;
+        }
+        if (!listener) {
+            if (!first_attempt) listener = PipeListener::listen(pipe_name);
+            if (!listener) {
+                debug_line(state, std::cerr,
+                           "Failed to create pipe: " +
+                               std::to_string(first_attempt ? listen_error : errno));
+                first_attempt = false;
+                std::this_thread::sleep_for(std::chrono::milliseconds(kPipeRetryMs));
+                continue;
+            }
+        }
+        first_attempt = false;
+        debug_line(state, std::cout, "Waiting for client...");
+        std::unique_ptr<PipeConnection> client;
+        while (state.running && !client) {
+            client = listener->accept(options.wait_step_ms);
+            if (!client && inactive(state, options.inactivity_limit_ms)) state.running = false;
+        }
+        if (!client) break;
+
+        touch(state);
+        debug_line(state, std::cout, "Client connected.");
+        serve_connection(*client, model, state);
+        client.reset();
+        touch(state);
+        debug_line(state, std::cout, "Client disconnected.");
+    }
+    debug_line(state, std::cout, "Server shutting down.");
+    return 0;
+}
+
+}  // namespace zelvan_tts
