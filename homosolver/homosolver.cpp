@@ -1,0 +1,293 @@
+#include "homosolver/homosolver.h"
+
+#include "engine/data_files.h"
+#include "engine/search_paths.h"
+#include "platform/utf8_path.h"
+
+#include <caffe2/serialize/read_adapter_interface.h>
+#include <torch/script.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+namespace zelvan_tts {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Lets LibTorch read the archive straight out of the decrypted buffer.
+class ByteVectorReader : public caffe2::serialize::ReadAdapterInterface {
+public:
+    explicit ByteVectorReader(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+
+    size_t size() const override { return bytes_.size(); }
+
+    size_t read(uint64_t pos, void* buf, size_t n, const char* /*what*/) const override {
+        if (pos >= bytes_.size()) return 0;
+        const size_t count = std::min<size_t>(n, bytes_.size() - pos);
+        std::memcpy(buf, bytes_.data() + pos, count);
+        return count;
+    }
+
+private:
+    const std::vector<std::uint8_t>& bytes_;
+};
+
+bool decrypt_text(const std::string& path, std::string& text) {
+    std::vector<std::uint8_t> payload;
+    if (!decrypt_file(path, payload)) return false;
+    text.assign(payload.begin(), payload.end());
+    return true;
+}
+
+// Strict JSON: no comments, nothing after the value. Discarded on error.
+nlohmann::json parse_json(const std::string& text) {
+    return nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false,
+                                 /*ignore_comments=*/false);
+}
+
+// A token id from JSON: a boolean is 0 or 1, a fraction is truncated toward
+// zero. A number outside int32 is refused like a value of the wrong type,
+// rather than converted into some other id.
+std::optional<std::int32_t> token_id_from_json(const nlohmann::json& value) {
+    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+    if (value.is_boolean()) return value.get<bool>() ? 1 : 0;
+    if (value.is_number_unsigned()) {
+        const auto n = value.get<std::uint64_t>();
+        if (n > static_cast<std::uint64_t>(kMax)) return std::nullopt;
+        return static_cast<std::int32_t>(n);
+    }
+    if (value.is_number_integer()) {
+        const auto n = value.get<std::int64_t>();
+        if (n < kMin || n > kMax) return std::nullopt;
+        return static_cast<std::int32_t>(n);
+    }
+    if (value.is_number_float()) {
+        const double n = std::trunc(value.get<double>());
+        if (!(n >= kMin && n <= kMax)) return std::nullopt;
+        return static_cast<std::int32_t>(n);
+    }
+    return std::nullopt;
+}
+
+// Turns the stored quantised word-embedding table into floats, once:
+// scale * (weight - zero_point). A model that lacks any of the pieces keeps
+// its table as stored.
+void restore_word_embeddings(torch::jit::Module& module) {
+    try {
+        const torch::jit::Module bert = module.attr("bert").toModule();
+        const torch::jit::Module embeddings = bert.attr("embeddings").toModule();
+        const torch::jit::Module word_embeddings = embeddings.attr("word_embeddings").toModule();
+        const at::Tensor scale = bert.attr("scale").toTensor();
+        const at::Tensor zero_point = bert.attr("zero_point").toTensor();
+        const at::Tensor weight = word_embeddings.attr("weight").toTensor().clone();
+        const at::Tensor restored = scale * (weight - zero_point);
+        for (const auto& parameter : word_embeddings.named_parameters(/*recurse=*/true)) {
+            if (parameter.name == "weight") {
+                parameter.value.set_data(restored);
+                break;
+            }
+        }
+    } catch (const std::exception&) {
+        // The module stays as loaded.
+    }
+}
+
+}  // namespace
+
+HomoSolver::HomoSolver() = default;
+HomoSolver::~HomoSolver() = default;
+
+void HomoSolver::initialize() {
+    const std::string dir = find_homosolver_dir();
+    if (dir.empty()) return;
+    const fs::path base = path_from_utf8(dir);
+    const fs::path model_path = base / "model_emb_q.bin";
+    const fs::path homodict_path = base / "homodict.bin";
+    const fs::path vocab_path = base / "vocab.bin";
+    const fs::path added_tokens_path = base / "added_tokens.bin";
+
+    if (!fs::exists(model_path)) return;
+    if (!fs::exists(homodict_path) || !fs::exists(vocab_path)) return;
+
+    if (!load_vocab(path_to_utf8(vocab_path), path_to_utf8(added_tokens_path))) return;
+    if (!load_homodict(path_to_utf8(homodict_path))) return;
+    if (!load_model(path_to_utf8(model_path))) return;
+    initialized = true;
+}
+
+bool HomoSolver::load_vocab(const std::string& vocab_path, const std::string& added_tokens_path) {
+    std::string text;
+    if (!decrypt_text(vocab_path, text)) return false;
+
+    // Every line counts, an empty one too; a final line feed ends the last
+    // line rather than starting an empty one.
+    const std::string_view all(text);
+    std::int32_t id = 0;
+    for (std::size_t pos = 0; pos < all.size();) {
+        const std::size_t feed = all.find('\n', pos);
+        const std::size_t line_end = feed == std::string_view::npos ? all.size() : feed;
+        std::string_view line = all.substr(pos, line_end - pos);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        vocab[std::string(line)] = id++;
+        pos = line_end + 1;
+    }
+
+    const auto take_id = [this](const char* token, std::int32_t& field) {
+        if (const auto it = vocab.find(token); it != vocab.end()) field = it->second;
+    };
+    take_id("[PAD]", pad_id);
+    take_id("[UNK]", unk_id);
+    take_id("[CLS]", cls_id);
+    take_id("[SEP]", sep_id);
+
+    // Extra tokens are optional: a broken file only means fewer entries.
+    std::string added;
+    if (fs::exists(path_from_utf8(added_tokens_path)) && decrypt_text(added_tokens_path, added)) {
+        const nlohmann::json tokens = parse_json(added);
+        if (tokens.is_object()) {
+            for (const auto& [token, value] : tokens.items()) {
+                const std::optional<std::int32_t> token_id = token_id_from_json(value);
+                if (!token_id) break;
+                vocab[token] = *token_id;
+            }
+        }
+    }
+
+    take_id(kHomoOpenToken, homo_open_id);
+    take_id(kHomoCloseToken, homo_close_id);
+    return !vocab.empty();
+}
+
+bool HomoSolver::load_homodict(const std::string& path) {
+    std::string text;
+    if (!decrypt_text(path, text)) return false;
+    const nlohmann::json entries = parse_json(text);
+    if (!entries.is_object()) return false;
+    for (const auto& [key, value] : entries.items()) {
+        if (!value.is_array()) return false;
+        std::vector<std::string> variants;
+        variants.reserve(value.size());
+        for (const auto& variant : value) {
+            if (!variant.is_string()) return false;
+            variants.push_back(variant.get<std::string>());
+        }
+        homodict[key] = std::move(variants);
+    }
+    return !homodict.empty();
+}
+
+bool HomoSolver::load_model(const std::string& path) {
+    torch::NoGradGuard no_grad;
+    auto module = std::make_unique<torch::jit::Module>();
+    {
+        std::vector<std::uint8_t> plaintext;
+        if (!decrypt_file(path, plaintext)) return false;
+        try {
+            *module = torch::jit::load(std::make_shared<ByteVectorReader>(plaintext));
+            module->eval();
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+    restore_word_embeddings(*module);
+    model = std::move(module);
+    return true;
+}
+
+std::vector<std::int32_t> HomoSolver::encode(const std::string& text) const {
+    return wordpiece_encode(text, vocab, cls_id, sep_id, unk_id);
+}
+
+std::string HomoSolver::resolve(const std::string& text) const {
+    if (text.empty()) return text;
+    const std::vector<HomographOccurrence> occurrences = find_homographs(text, homodict);
+    if (occurrences.empty()) return text;
+
+    struct BatchRow {
+        std::vector<std::int32_t> ids;
+        std::int64_t open;
+        std::int64_t close;
+        const HomographOccurrence* occurrence;
+    };
+    std::vector<BatchRow> rows;
+    for (const HomographOccurrence& occurrence : occurrences) {
+        std::vector<std::int32_t> ids = encode(mark_homograph(text, occurrence));
+        const auto open = std::find(ids.begin(), ids.end(), homo_open_id);
+        const auto close = std::find(ids.begin(), ids.end(), homo_close_id);
+        if (open == ids.end() || close == ids.end()) continue;
+        const std::int64_t open_index = open - ids.begin();
+        const std::int64_t close_index = close - ids.begin();
+        rows.push_back({std::move(ids), open_index, close_index, &occurrence});
+    }
+    if (rows.empty()) return text;
+    if (!model) throw std::runtime_error("Homograph model not loaded");
+
+    // One batch: rows padded to the longest, all cut at the classifier's
+    // limit, marker positions kept inside the cut.
+    std::size_t longest = 0;
+    for (const BatchRow& row : rows) longest = std::max(longest, row.ids.size());
+    const auto batch = static_cast<std::int64_t>(rows.size());
+    const std::int64_t width =
+        std::min<std::int64_t>(static_cast<std::int64_t>(longest), kHomographMaxIds);
+    at::Tensor ids = torch::full({batch, width}, static_cast<std::int64_t>(pad_id), torch::kLong);
+    at::Tensor opens = torch::empty({batch}, torch::kLong);
+    at::Tensor closes = torch::empty({batch}, torch::kLong);
+    {
+        auto id_rows = ids.accessor<std::int64_t, 2>();
+        auto open_at = opens.accessor<std::int64_t, 1>();
+        auto close_at = closes.accessor<std::int64_t, 1>();
+        for (std::int64_t i = 0; i < batch; ++i) {
+            const BatchRow& row = rows[static_cast<std::size_t>(i)];
+            const auto count =
+                std::min<std::int64_t>(static_cast<std::int64_t>(row.ids.size()), width);
+            for (std::int64_t j = 0; j < count; ++j)
+                id_rows[i][j] = row.ids[static_cast<std::size_t>(j)];
+            open_at[i] = std::min(row.open, width - 1);
+            close_at[i] = std::min(row.close, width - 1);
+        }
+    }
+
+    at::Tensor choices;
+    {
+        c10::InferenceMode inference;
+        const at::Tensor logits = model->forward({ids, opens, closes}).toTensor();
+        // Half to even: a logit of exactly 0 picks the first variant.
+        choices = torch::round(torch::sigmoid(logits));
+    }
+
+    std::string output = text;
+    std::ptrdiff_t shift = 0;
+    for (std::int64_t i = 0; i < batch; ++i) {
+        const HomographOccurrence& occurrence = *rows[static_cast<std::size_t>(i)].occurrence;
+        const float x = choices[i].item<float>();
+        std::vector<std::string> variants = homodict.at(occurrence.key);
+        if (variants.empty()) continue;  // nothing to choose: the word stays as written
+        std::sort(variants.begin(), variants.end());
+        // NaN and out-of-range choices fall back to the first variant.
+        const std::size_t choice = (x >= 0.0f && x < static_cast<float>(variants.size()))
+                                       ? static_cast<std::size_t>(x)
+                                       : 0;
+        const std::string replacement = cased_variant(occurrence.word, variants[choice]);
+        const std::size_t length = occurrence.end - occurrence.start;
+        output.replace(
+            static_cast<std::size_t>(static_cast<std::ptrdiff_t>(occurrence.start) + shift), length,
+            replacement);
+        // The real difference in length, so that a variant spelt longer or
+        // shorter than its word cannot push later replacements off their bytes.
+        shift +=
+            static_cast<std::ptrdiff_t>(replacement.size()) - static_cast<std::ptrdiff_t>(length);
+    }
+    return output;
+}
+
+}  // namespace zelvan_tts
