@@ -1,3 +1,4 @@
+#include "client/test_command.h"
 #include "client/text_preview.h"
 #include "client/voice_choice.h"
 #include "shared/symbols/symbols.h"
@@ -14,35 +15,6 @@
 
 namespace zelvan_tts {
 namespace {
-
-struct Output {
-    int exit_code;
-    std::string out;
-    std::string err;
-};
-
-// Runs the zelvan_tts program with the arguments (a shell fragment) and the
-// given standard input.
-Output zelvan_tts(const std::string& args, const std::string& input = "") {
-    const auto dir = std::filesystem::temp_directory_path();
-    const std::string tag = std::to_string(getpid());
-    const auto in_file = dir / ("zelvan_in_" + tag), out_file = dir / ("zelvan_out_" + tag),
-               err_file = dir / ("zelvan_err_" + tag);
-    std::ofstream(in_file, std::ios::binary) << input;
-    const std::string command = std::string(ZELVAN_TTS_PROGRAM) + " " + args + " <" +
-                                in_file.string() + " >" + out_file.string() + " 2>" +
-                                err_file.string();
-    const int status = std::system(command.c_str());
-    const auto slurp = [](const std::filesystem::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        std::filesystem::remove(p);
-        return s.str();
-    };
-    std::filesystem::remove(in_file);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out_file), slurp(err_file)};
-}
 
 TEST(VoiceChoice, IndexOrKey) {
     EXPECT_EQ(parse_voice("0"), 0);

@@ -1,6 +1,11 @@
 // zelvan_tts: the command users run.
+//   zelvan_tts say [--voice N|KEY] [--speed F] [--pitch F] [--volume F]
+//                  [-o FILE.wav | --raw] [--timings FILE.json] [TEXT]
 //   zelvan_tts voices
 //   zelvan_tts text --voice N [--json] [TEXT]
+//   zelvan_tts info
+//   zelvan_tts shutdown
+#include "client/server_commands.h"
 #include "client/text_preview.h"
 #include "client/voice_choice.h"
 
@@ -15,11 +20,16 @@ namespace {
 constexpr const char* kUsage =
     "usage: zelvan_tts <command> [options]\n"
     "commands:\n"
+    "  say [--voice N|KEY] [--speed F] [--pitch F] [--volume F] [-o FILE.wav | --raw]\n"
+    "      [--timings FILE.json] [TEXT]   speak TEXT (or standard input) through the server,\n"
+    "                                     starting it when none runs; -o defaults to speech.wav\n"
     "  voices                             list the voices: index, key, name, language\n"
     "  text --voice N [--json] [TEXT]     show what the engine makes of TEXT (or standard\n"
-    "                                     input) before the voice model sees it\n";
+    "                                     input) before the voice model sees it\n"
+    "  info                               the server's speaker count and sample rate\n"
+    "  shutdown                           stop the running server\n";
 
-constexpr int kUsageError = 2;
+constexpr int kUsageError = zelvan_tts::kExitUsage;
 
 int usage_error(const std::string& message) {
     std::cerr << "zelvan_tts: " << message << "\n" << kUsage;
@@ -78,6 +88,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "voices") return run_voices(args);
     if (command == "text") return run_text(args);
+    if (command == "say") return zelvan_tts::run_say(args);
+    if (command == "info") return zelvan_tts::run_info(args);
+    if (command == "shutdown") return zelvan_tts::run_shutdown(args);
     if (command == "-h" || command == "--help" || command == "help") {
         std::cout << kUsage;
         return 0;

@@ -5,17 +5,31 @@
 
 namespace zelvan_tts {
 
+namespace {
+
+// Calls symbol(c, blank) for every code point of the chunk that becomes an
+// id, in order: the walk the encoder makes, so that positions line up.
+template <typename OnSymbol>
+void walk_symbols(std::string_view chunk, OnSymbol symbol) {
+    const SymbolMap& map = SymbolMap::instance();
+    for (char32_t c : utf8_to_utf32(chunk)) {
+        const char32_t folded = fold_case(c);
+        if (map.find(folded) >= 0) symbol(c, folded == U' ');
+    }
+}
+
+}  // namespace
+
 void extract_word_timestamps(std::string_view chunk, const float* times, std::size_t count,
                              float offset, float speed, std::vector<WordTimestamp>& out) {
     // Without any time value there is nothing to align against.
     if (count == 0) return;
-    const SymbolMap& map = SymbolMap::instance();
 
     const float first = count >= 2 ? times[1] : 0.0f;
     float start = first;
     float end = first;
     float boundary = first;
-    std::size_t i = 1;  // id position of the next mapped symbol (0 is the frame)
+    std::size_t i = 1;  // id position of the next symbol (0 is the frame)
     bool in_word = false;
 
     const auto close_word = [&] {
@@ -23,14 +37,12 @@ void extract_word_timestamps(std::string_view chunk, const float* times, std::si
         in_word = false;
     };
 
-    for (char32_t c : utf8_to_utf32(chunk)) {
-        const char32_t folded = fold_case(c);
-        if (map.find(folded) < 0) continue;  // produced no id
+    walk_symbols(chunk, [&](char32_t, bool blank) {
         // The symbol ends where the next one starts; a short tensor repeats
         // its last value.
         const float t = i + 1 < count ? times[i + 1] : times[count - 1];
         ++i;
-        if (folded == U' ') {
+        if (blank) {
             if (in_word) close_word();
             boundary = t;
         } else {
@@ -40,8 +52,23 @@ void extract_word_timestamps(std::string_view chunk, const float* times, std::si
             }
             end = t;
         }
-    }
+    });
     if (in_word) close_word();
+}
+
+std::vector<std::string> spoken_words(std::string_view chunk) {
+    std::vector<std::string> words;
+    bool in_word = false;
+    walk_symbols(chunk, [&](char32_t c, bool blank) {
+        if (blank) {
+            in_word = false;
+            return;
+        }
+        if (!in_word) words.emplace_back();
+        in_word = true;
+        append_utf8(words.back(), c);
+    });
+    return words;
 }
 
 }  // namespace zelvan_tts

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,5 +25,9 @@ static_assert(sizeof(WordTimestamp) == 8, "sent on the wire as two floats");
 // blank; characters the alphabet lacks are skipped as the encoder skips them.
 void extract_word_timestamps(std::string_view chunk, const float* times, std::size_t count,
                              float offset, float speed, std::vector<WordTimestamp>& out);
+
+// The words of a chunk as extract_word_timestamps counts them, each spelled
+// with the characters the model hears (the alphabet's symbols, case kept).
+std::vector<std::string> spoken_words(std::string_view chunk);
 
 }  // namespace zelvan_tts

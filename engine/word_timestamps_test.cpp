@@ -82,5 +82,16 @@ TEST(WordTimestamps, AppendsWithoutClearing) {
     EXPECT_FLOAT_EQ(out[0].start, 9);
 }
 
+TEST(WordTimestamps, SpokenWordsMatchTheRecords) {
+    for (const std::string chunk : {"да, — нет", " Іван@ є ", "123", "а  б", "З+амок"}) {
+        const std::vector<float> ts = ramp(40);
+        std::vector<WordTimestamp> records;
+        extract_word_timestamps(chunk, ts.data(), ts.size(), 0, 1, records);
+        EXPECT_EQ(spoken_words(chunk).size(), records.size()) << chunk;
+    }
+    EXPECT_EQ(spoken_words(" Іван@ є, — З+амок"),
+              (std::vector<std::string>{"Іван", "є,", "—", "З+амок"}));
+}
+
 }  // namespace
 }  // namespace zelvan_tts
