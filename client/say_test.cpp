@@ -4,8 +4,8 @@
 #include "platform/object_names.h"
 #include "tools/test_models.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <nlohmann/json.hpp>
@@ -111,7 +111,8 @@ TEST_F(Say, CtrlCKeepsTheAudioReceivedSoFar) {
     for (int i = 0; i < 3000; ++i) text += "Предложение. ";
     std::ofstream(path("long.txt")) << text;
     // Slowed down, so that the synthesis is still running when Ctrl-C comes.
-    std::vector<std::string> owned{ZELVAN_TTS_PROGRAM, "say", "--speed", "0.7", "-o", path("c.wav")};
+    std::vector<std::string> owned{ZELVAN_TTS_PROGRAM, "say", "--speed", "0.7", "-o",
+                                   path("c.wav")};
     std::vector<char*> argv;
     for (auto& a : owned) argv.push_back(a.data());
     argv.push_back(nullptr);

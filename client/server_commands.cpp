@@ -100,7 +100,7 @@ std::string parse_say(const std::vector<std::string>& args, SayOptions& options)
 // The words the server times, spelled as the model hears them: the same text
 // steps and chunks as the synthesis.
 std::vector<std::string> words_of(const std::string& text, int voice) {
-    const ProcessedText processed = process_text(text, speakers[voice].lang);
+    const ProcessedText processed = process_text(text, speakers[voice].lang, load_settings_file());
     std::vector<std::string> words;
     for (const std::string& chunk : split_into_chunks(processed.script, kMaxChunkChars)) {
         for (std::string& w : spoken_words(chunk)) words.push_back(std::move(w));

@@ -25,7 +25,8 @@ bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisR
     if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
     const SpeakerInfo& speaker = speakers[static_cast<std::size_t>(request.speaker_index)];
 
-    const std::string text = process_text(request.text, speaker.lang).script;
+    const RuntimeSettings settings = settings_for_synthesis();
+    const std::string text = process_text(request.text, speaker.lang, settings).script;
     if (text.empty()) return true;
     const std::vector<std::string> chunks = split_into_chunks(text, kMaxChunkChars);
 

@@ -78,7 +78,9 @@ bool SettingsStore::save(const RuntimeSettings& settings) {
     if (path.empty()) return false;
     const fs::path file = path_from_utf8(path);
     std::error_code ignored;
-    fs::create_directory(file.parent_path(), ignored);  // one level; usually there already
+    // Usually there already. Unlike the roaming folder on Windows, the
+    // configuration folder of a fresh account may not exist yet either.
+    fs::create_directories(file.parent_path(), ignored);
 
     nlohmann::json object;
     object[kAccentorKey] = settings.enable_accentor;

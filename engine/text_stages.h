@@ -1,7 +1,9 @@
 // The text steps of a synthesis, from the caller's text to the text that is
-// cut into chunks. The synthesis and the text preview of the zelvan_tts
-// command run exactly these steps.
+// cut into chunks: numbers, homographs, stress, script. The synthesis and
+// the text preview of the zelvan_tts command run exactly these steps.
 #pragma once
+
+#include "engine/settings.h"
 
 #include <string>
 
@@ -15,7 +17,14 @@ struct ProcessedText {
     std::string script;      // transliterated: what is cut into chunks
 };
 
-// Runs the text steps for a voice of language `lang`.
-ProcessedText process_text(const std::string& text, const std::string& lang);
+// The settings one synthesis runs with: the store's current copy, taken
+// once per call. Stages switched off give back the memory they hold.
+RuntimeSettings settings_for_synthesis();
+
+// Runs the text steps for a voice of language `lang` under `settings`. For
+// the languages the stress stage serves, writes the text before and after
+// stress placement to the debugger output.
+ProcessedText process_text(const std::string& text, const std::string& lang,
+                           const RuntimeSettings& settings);
 
 }  // namespace zelvan_tts

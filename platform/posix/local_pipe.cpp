@@ -132,8 +132,7 @@ std::unique_ptr<PipeConnection> connect_pipe(const std::string& name) {
     return std::unique_ptr<PipeConnection>(new PipeConnection(fd));
 }
 
-std::unique_ptr<InstanceLock> InstanceLock::acquire(const std::string& name,
-                                                    bool& held_elsewhere) {
+std::unique_ptr<InstanceLock> InstanceLock::acquire(const std::string& name, bool& held_elsewhere) {
     held_elsewhere = false;
     sockaddr_un address;
     socklen_t length;
@@ -154,8 +153,8 @@ InstanceLock::~InstanceLock() { close(fd_); }
 std::uint32_t tick_count_ms() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const std::uint64_t ms =
-        static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    const std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                             static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<std::uint32_t>(ms);
 }
 

@@ -15,7 +15,8 @@ struct NamedSignal::Handle {
 std::unique_ptr<NamedSignal> NamedSignal::create_or_open(const std::string& name) {
     sem_t* semaphore = sem_open(name.c_str(), O_CREAT, 0600, 0);
     if (semaphore == SEM_FAILED) return nullptr;
-    return std::unique_ptr<NamedSignal>(new NamedSignal(std::make_unique<Handle>(Handle{semaphore})));
+    return std::unique_ptr<NamedSignal>(
+        new NamedSignal(std::make_unique<Handle>(Handle{semaphore})));
 }
 
 NamedSignal::NamedSignal(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}

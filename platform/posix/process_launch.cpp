@@ -19,7 +19,8 @@ bool launch_detached(const std::filesystem::path& program, const std::vector<std
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attributes);
     for (int fd = 0; fd <= 2; ++fd) {
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY,
+                                         0);
     }
     // A session of its own: the caller's Ctrl-C or hang-up does not reach it.
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);

@@ -1,0 +1,217 @@
+// The optional text stages inside whole syntheses: settings, order, release,
+// debugger lines, and failures that sound like a switched-off stage.
+#include "engine/pipeline.h"
+
+#include "accentor/accentor_stage.h"
+#include "engine/settings.h"
+#include "engine/text_stages.h"
+#include "engine/voice_model.h"
+#include "homosolver/homograph_stage.h"
+#include "platform/named_signal.h"
+#include "platform/object_names.h"
+#include "text/transliteration.h"
+#include "tools/test_accentor_models.h"
+#include "tools/test_homosolver_models.h"
+#include "tools/test_models.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <torch/script.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace zelvan_tts {
+namespace {
+
+namespace fs = std::filesystem;
+namespace tm = test_models;
+
+constexpr int kRussian = 20;
+constexpr int kKazakh = 13;
+
+tm::StressModelSpec russian_stress(tm::StressOutput output = tm::StressOutput::StressAndYo) {
+    tm::StressModelSpec spec;
+    spec.words = {{"молоко", {0, 0, 5}, {}}, {"дом", {0}, {}}, {"кот", {0}, {}}};
+    spec.output = output;
+    return spec;
+}
+
+class OptionalStages : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        configure_torch_runtime();
+        root_ = fs::temp_directory_path() / ("zelvan_stages_" + std::to_string(getpid()));
+        fs::create_directories(root_);
+        tm::write_voice_model((root_ / "multivoice_base.bin").string(), tm::VoiceModelKind::Timed);
+        model_ = std::make_unique<torch::jit::Module>(
+            load_voice_model((root_ / "multivoice_base.bin").string()));
+    }
+    static void TearDownTestSuite() {
+        model_.reset();
+        fs::remove_all(root_);
+    }
+
+    void SetUp() override {
+        tm::write_stress_language((root_ / "accentor" / "ru").string(), russian_stress());
+        tm::write_homograph_resources((root_ / "homosolver").string(),
+                                      tm::standard_homograph_resources());
+        setenv("ZELVAN_TTS_MODEL_PATH", root_.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+        setenv("ZELVAN_TTS_DEBUG_LOG", log_path().c_str(), 1);
+        fs::remove(log_path());
+        fs::remove_all(root_ / "config");
+        release_accentors();
+        release_homosolver();
+        // Start from both stages on, with no signal pending.
+        SettingsStore::instance().current();
+    }
+    void TearDown() override {
+        unsetenv("ZELVAN_TTS_DEBUG_LOG");
+        fs::remove_all(root_ / "config");
+        SettingsStore::instance().current();
+        release_accentors();
+        release_homosolver();
+    }
+
+    static std::string log_path() { return (root_ / "debug.log").string(); }
+
+    static std::string debug_log() {
+        std::ifstream in(log_path(), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    // As the settings dialog would: the file, then the signal.
+    static void save(bool accentor, bool homosolver) {
+        ASSERT_TRUE(SettingsStore().save({accentor, homosolver}));
+    }
+
+    // The test voice's audio of a fully processed text, chunk by chunk.
+    static std::vector<float> model_audio(const std::string& script, int speaker) {
+        std::vector<float> out;
+        for (std::int64_t id : encode_text(script, SymbolMap::instance())) {
+            out.insert(out.end(), tm::kSamplesPerSymbol, tm::expected_sample(id, speaker));
+        }
+        return out;
+    }
+
+    // The blocks of one synthesis; `during` runs at the first block.
+    static std::vector<std::vector<float>> speak(const std::string& text, int speaker,
+                                                 const std::function<void()>& during = {}) {
+        std::vector<std::vector<float>> blocks;
+        EXPECT_TRUE(synthesize_with_word_timestamps(
+            *model_, {text, speaker},
+            [&](const std::vector<float>& block) {
+                if (blocks.empty() && during) during();
+                blocks.push_back(block);
+                return true;
+            },
+            {}, nullptr));
+        return blocks;
+    }
+
+    static inline fs::path root_;
+    static inline std::unique_ptr<torch::jit::Module> model_;
+};
+
+TEST_F(OptionalStages, HomographsThenStressForARussianVoice) {
+    const auto blocks = speak("Замок и молоко", kRussian);
+    const std::string homographs = apply_homosolver("Замок и молоко", "rus");
+    ASSERT_NE(homographs, "Замок и молоко") << "the homograph stage acted";
+    ASSERT_NE(homographs.find("+"), std::string::npos);
+    const std::string stressed = apply_accentor(homographs, "rus");
+    EXPECT_NE(stressed.find("молок+о"), std::string::npos);
+    // The resolved homograph carries its mark already and is left alone.
+    EXPECT_EQ(stressed.substr(0, homographs.find(" и ")),
+              homographs.substr(0, homographs.find(" и ")));
+
+    EXPECT_EQ(debug_log(), "[Accentor rus] Before: " + homographs + "\n" +
+                               "[Accentor rus] After: " + stressed + "\n");
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0], model_audio(stressed, kRussian));
+}
+
+TEST_F(OptionalStages, SwitchedOffStressStageIsReleasedAndSilent) {
+    speak("молоко", kRussian);
+    EXPECT_EQ(accentor_table().instances.size(), 1u);
+    fs::remove(log_path());
+
+    save(false, true);
+    const auto blocks = speak("молоко", kRussian);
+    EXPECT_TRUE(accentor_table().instances.empty()) << "released at the start of the call";
+    EXPECT_EQ(blocks.at(0), model_audio("молоко", kRussian));
+    EXPECT_EQ(debug_log(), "[Accentor rus] Before: молоко\n[Accentor rus] After: молоко\n");
+}
+
+TEST_F(OptionalStages, OtherLanguagesAreLeftAloneWithoutLines) {
+    const auto blocks = speak("Замок и молоко 5", kKazakh);
+    EXPECT_EQ(blocks.at(0), model_audio("Замок и молоко пять", kKazakh));
+    EXPECT_EQ(debug_log(), "");
+    EXPECT_TRUE(accentor_table().instances.empty());
+}
+
+TEST_F(OptionalStages, HomographStageLoadsAnewAfterBeingSwitchedBackOn) {
+    const std::string first = apply_homosolver("замок", "rus");
+    speak("замок", kRussian);
+
+    save(true, false);
+    speak("замок", kRussian);
+    // While it is off, the resources change on disk: the dictionary now
+    // offers one variant only.
+    auto resources = tm::standard_homograph_resources();
+    resources.homodict_json = R"({"замок": ["з+амок"]})";
+    tm::write_homograph_resources((root_ / "homosolver").string(), resources);
+
+    save(true, true);
+    fs::remove(log_path());
+    speak("замок", kRussian);
+    EXPECT_EQ(debug_log().substr(0, debug_log().find('\n')), "[Accentor rus] Before: з+амок");
+    (void)first;
+}
+
+TEST_F(OptionalStages, ASettingsChangeTakesEffectAtTheNextCall) {
+    const std::string text = "Молоко. Молоко.";
+    // Another process switches both stages off while the first block plays.
+    const auto during = [] {
+        const pid_t child = fork();
+        if (child == 0) _exit(SettingsStore().save({false, false}) ? 0 : 1);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    };
+    const auto changed_during = speak(text, kRussian, during);
+    ASSERT_EQ(changed_during.size(), 2u);
+    EXPECT_EQ(changed_during[1], model_audio("Молок+о.", kRussian))
+        << "the call keeps its settings";
+
+    const auto next = speak(text, kRussian);
+    EXPECT_EQ(next.at(1), model_audio("Молоко.", kRussian));
+}
+
+TEST_F(OptionalStages, FailingStagesSoundLikeSwitchedOffOnes) {
+    const std::string text = "Замок и молоко.";
+    save(false, false);
+    const auto off = speak(text, kRussian);
+
+    save(true, true);
+    tm::write_stress_language((root_ / "accentor" / "ru").string(),
+                              russian_stress(tm::StressOutput::Raising));
+    auto resources = tm::standard_homograph_resources();
+    resources.model.kind = tm::HomographModelKind::Raising;
+    tm::write_homograph_resources((root_ / "homosolver").string(), resources);
+    EXPECT_EQ(speak(text, kRussian), off);
+
+    // Missing files too.
+    release_accentors();
+    release_homosolver();
+    fs::remove_all(root_ / "accentor");
+    fs::remove_all(root_ / "homosolver");
+    EXPECT_EQ(speak(text, kRussian), off);
+}
+
+}  // namespace
+}  // namespace zelvan_tts
