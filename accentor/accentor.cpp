@@ -2,9 +2,9 @@
 
 #include "accentor/stress_marks.h"
 #include "engine/data_files.h"
+#include "engine/encrypted_module.h"
 #include "engine/search_paths.h"
 
-#include <caffe2/serialize/read_adapter_interface.h>
 #include <torch/script.h>
 
 #include <algorithm>
@@ -17,24 +17,6 @@
 namespace zelvan_tts {
 
 namespace {
-
-// Lets LibTorch read the archive straight out of the decrypted buffer.
-class ByteVectorReader : public caffe2::serialize::ReadAdapterInterface {
-public:
-    explicit ByteVectorReader(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-
-    size_t size() const override { return bytes_.size(); }
-
-    size_t read(uint64_t pos, void* buf, size_t n, const char* /*what*/) const override {
-        if (pos >= bytes_.size()) return 0;
-        const size_t count = std::min<size_t>(n, bytes_.size() - pos);
-        std::memcpy(buf, bytes_.data() + pos, count);
-        return count;
-    }
-
-private:
-    const std::vector<std::uint8_t>& bytes_;
-};
 
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -165,9 +147,7 @@ bool Accentor::load_model(const std::string& path) {
     torch::NoGradGuard no_grad;
     auto module = std::make_unique<torch::jit::Module>();
     try {
-        std::vector<std::uint8_t> plaintext;
-        if (!decrypt_file(path, plaintext)) return false;
-        *module = torch::jit::load(std::make_shared<ByteVectorReader>(plaintext));
+        if (!load_encrypted_module(path, *module)) return false;
         module->eval();
     } catch (...) {
         return false;

@@ -1,10 +1,10 @@
 #include "homosolver/homosolver.h"
 
 #include "engine/data_files.h"
+#include "engine/encrypted_module.h"
 #include "engine/search_paths.h"
 #include "platform/utf8_path.h"
 
-#include <caffe2/serialize/read_adapter_interface.h>
 #include <torch/script.h>
 #include <nlohmann/json.hpp>
 
@@ -22,24 +22,6 @@ namespace zelvan_tts {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Lets LibTorch read the archive straight out of the decrypted buffer.
-class ByteVectorReader : public caffe2::serialize::ReadAdapterInterface {
-public:
-    explicit ByteVectorReader(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-
-    size_t size() const override { return bytes_.size(); }
-
-    size_t read(uint64_t pos, void* buf, size_t n, const char* /*what*/) const override {
-        if (pos >= bytes_.size()) return 0;
-        const size_t count = std::min<size_t>(n, bytes_.size() - pos);
-        std::memcpy(buf, bytes_.data() + pos, count);
-        return count;
-    }
-
-private:
-    const std::vector<std::uint8_t>& bytes_;
-};
 
 bool decrypt_text(const std::string& path, std::string& text) {
     std::vector<std::uint8_t> payload;
@@ -189,15 +171,11 @@ bool HomoSolver::load_homodict(const std::string& path) {
 bool HomoSolver::load_model(const std::string& path) {
     torch::NoGradGuard no_grad;
     auto module = std::make_unique<torch::jit::Module>();
-    {
-        std::vector<std::uint8_t> plaintext;
-        if (!decrypt_file(path, plaintext)) return false;
-        try {
-            *module = torch::jit::load(std::make_shared<ByteVectorReader>(plaintext));
-            module->eval();
-        } catch (const std::exception&) {
-            return false;
-        }
+    try {
+        if (!load_encrypted_module(path, *module)) return false;
+        module->eval();
+    } catch (const std::exception&) {
+        return false;
     }
     restore_word_embeddings(*module);
     model = std::move(module);
