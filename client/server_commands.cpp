@@ -110,11 +110,13 @@ std::vector<std::string> words_of(const std::string& text, int voice) {
 
 bool write_timings(const std::string& path, const std::vector<std::string>& words,
                    const std::vector<WordTimestamp>& times) {
-    nlohmann::json list = nlohmann::json::array();
+    // Seconds to the microsecond: the float times carry no more than that.
+    const auto seconds = [](float t) { return std::round(static_cast<double>(t) * 1e6) / 1e6; };
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (std::size_t k = 0; k < times.size(); ++k) {
         list.push_back({{"word", k < words.size() ? words[k] : std::string()},
-                        {"start", times[k].start},
-                        {"end", times[k].end}});
+                        {"start", seconds(times[k].start)},
+                        {"end", seconds(times[k].end)}});
     }
     std::ofstream out(path);
     out << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
