@@ -16,4 +16,8 @@ inline constexpr int kBenchSamplesPerSymbol = 2400;
 // Writes the packed model to `path` (UTF-8); returns its parameter count.
 std::int64_t write_bench_voice_model(const std::string& path);
 
+// Writes a model with the same inputs and result shapes whose forward costs
+// next to nothing: the pipeline's work around the model, measured alone.
+void write_null_voice_model(const std::string& path);
+
 }  // namespace zelvan_tts::bench_models

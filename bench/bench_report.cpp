@@ -1,0 +1,434 @@
+// bench_report [OUTPUT.md]
+// Measures where the time and memory of Zelvan TTS go and writes one table:
+// each row a figure, its unit, the command that produced it, and the machine.
+// Timings are medians of repeated runs; compare figures within one run only.
+//
+//   bench_report --load PATH   (internal) loads a model in a fresh process
+//                              and prints "seconds peak_mb module_mb"
+#include "engine/model_constants.h"
+#include "engine/pipeline.h"
+#include "engine/settings.h"
+#include "engine/text_chunks.h"
+#include "engine/text_stages.h"
+#include "engine/voice_model.h"
+#include "platform/local_pipe.h"
+#include "platform/object_names.h"
+#include "server/protocol.h"
+#include "text/normalization.h"
+#include "text/transliteration.h"
+#include "tools/bench_voice_model.h"
+
+#include <ATen/Parallel.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <torch/script.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using namespace zelvan_tts;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Row {
+    std::string figure;
+    std::string value;
+    std::string unit;
+    std::string command;
+};
+
+std::vector<Row> rows;
+
+void add(const std::string& figure, double value, const std::string& unit,
+         const std::string& command, int precision = 2) {
+    std::ostringstream v;
+    v.setf(std::ios::fixed);
+    v.precision(precision);
+    v << value;
+    rows.push_back({figure, v.str(), unit, command});
+    std::cerr << figure << ": " << v.str() << " " << unit << "\n";
+}
+
+void add_note(const std::string& figure, const std::string& text, const std::string& command) {
+    rows.push_back({figure, text, "", command});
+    std::cerr << figure << ": " << text << "\n";
+}
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Median of `runs` timings of `work`, in seconds.
+double median_time(int runs, const std::function<void()>& work) {
+    std::vector<double> t;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        work();
+        t.push_back(seconds_since(start));
+    }
+    std::sort(t.begin(), t.end());
+    return t[t.size() / 2];
+}
+
+std::string machine() {
+    std::ifstream in("/proc/cpuinfo");
+    std::string line, model = "unknown CPU";
+    while (std::getline(in, line)) {
+        if (line.rfind("model name", 0) == 0) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    }
+    return model + ", " + std::to_string(std::thread::hardware_concurrency()) + " cores";
+}
+
+std::string sentences(int n) {
+    const char* pool[] = {
+        "В 2024 году на замке висел новый замок.",
+        "Мы пили молоко и читали книгу о Zelvan.",
+        "Поезд отправляется в 18:45 с третьей платформы.",
+        "Все знали, что мука лежит в кладовой.",
+    };
+    std::string text;
+    for (int i = 0; i < n; ++i) text += std::string(i ? " " : "") + pool[i % 4];
+    return text;
+}
+
+// ---- text stages ----------------------------------------------------------
+
+void text_throughput() {
+    std::string cyrillic, latin;
+    while (cyrillic.size() < (4u << 20)) cyrillic += sentences(4) + " ";
+    while (latin.size() < (4u << 20))
+        latin += "The quick brown fox jumps over the lazy dog; Shchukin watches. ";
+    const auto mbps = [](std::size_t bytes, double s) { return bytes / s / 1e6; };
+    add("normalize_numbers, Russian text with numbers",
+        mbps(cyrillic.size(), median_time(5, [&] { normalize_numbers(cyrillic, "rus"); })), "MB/s",
+        "bench_report (text)", 0);
+    add("transliterate, Russian text with Latin words",
+        mbps(cyrillic.size(), median_time(5, [&] { transliterate(cyrillic, "rus"); })), "MB/s",
+        "bench_report (text)", 0);
+    add("transliterate, Latin text",
+        mbps(latin.size(), median_time(5, [&] { transliterate(latin, "rus"); })), "MB/s",
+        "bench_report (text)", 0);
+}
+
+// ---- model loading -----------------------------------------------------------
+
+long status_kib(const std::string& field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(field + ":", 0) == 0) return std::atol(line.c_str() + field.size() + 1);
+    }
+    return -1;
+}
+
+int load_in_this_process(const std::string& path) {
+    configure_torch_runtime();
+    const long base = status_kib("VmRSS");
+    const auto start = Clock::now();
+    torch::jit::Module m = load_voice_model(path);
+    const double s = seconds_since(start);
+    std::printf("%f %f %f\n", s, (status_kib("VmHWM") - base) / 1024.0,
+                (status_kib("VmRSS") - base) / 1024.0);
+    return 0;
+}
+
+void model_loading(const std::string& self, const std::string& model_path) {
+    std::vector<double> times, peaks, modules;
+    for (int i = 0; i < 3; ++i) {
+        const std::string command = "'" + self + "' --load '" + model_path + "'";
+        FILE* p = popen(command.c_str(), "r");
+        double s = 0, peak = 0, module = 0;
+        if (p != nullptr && std::fscanf(p, "%lf %lf %lf", &s, &peak, &module) == 3) {
+            times.push_back(s);
+            peaks.push_back(peak);
+            modules.push_back(module);
+        }
+        if (p != nullptr) pclose(p);
+    }
+    if (times.empty()) return add_note("model loading", "failed", "bench_report (load)");
+    std::sort(times.begin(), times.end());
+    std::sort(peaks.begin(), peaks.end());
+    std::sort(modules.begin(), modules.end());
+    const double file_mb = fs::file_size(model_path) / 1048576.0;
+    add("realistic model: file size", file_mb, "MiB", "zelvan_tts_bench_model", 1);
+    add("realistic model: decrypt + load + freeze + optimize", times[1], "s",
+        "bench_report (load)");
+    add("realistic model: peak resident memory while loading", peaks[1], "MiB",
+        "bench_report (load)", 1);
+    add("realistic model: resident memory of the loaded module", modules[1], "MiB",
+        "bench_report (load)", 1);
+    add("realistic model: loading peak / (2 x file + module)",
+        peaks[1] / (2 * file_mb + modules[1]), "ratio", "bench_report (load)");
+}
+
+// ---- in-process synthesis ---------------------------------------------------
+
+struct Synthesis {
+    double seconds = 0;
+    double audio_seconds = 0;
+};
+
+Synthesis synthesize(torch::jit::Module& model, const std::string& text, float speed = 1.0f) {
+    std::size_t samples = 0;
+    SynthesisRequest request{text, 20};
+    request.speed = speed;
+    const auto start = Clock::now();
+    synthesize_with_word_timestamps(
+        model, request,
+        [&](const std::vector<float>& block) {
+            samples += block.size();
+            return true;
+        },
+        {}, nullptr);
+    return {seconds_since(start), static_cast<double>(samples) / kSampleRate};
+}
+
+// The model's own time for the chunks of `text`, called as the pipeline calls it.
+double forward_time(torch::jit::Module& model, const std::string& text) {
+    const ProcessedText processed = process_text(text, "rus", load_settings_file());
+    double total = 0;
+    for (const std::string& chunk : split_into_chunks(processed.script, kMaxChunkChars)) {
+        const auto ids = encode_text(chunk, SymbolMap::instance());
+        const at::Tensor input =
+            torch::tensor(ids, torch::kInt64).reshape({1, static_cast<std::int64_t>(ids.size())});
+        const at::Tensor speaker = torch::tensor({std::int64_t{20}});
+        c10::InferenceMode inference;
+        const auto start = Clock::now();
+        model.forward({input, speaker});
+        total += seconds_since(start);
+    }
+    return total;
+}
+
+void in_process(torch::jit::Module& model, const std::string& name,
+                torch::jit::Module* null_model) {
+    // Warm-up cost: the first call against the tenth.
+    std::vector<double> calls;
+    for (int i = 0; i < 10; ++i) calls.push_back(synthesize(model, sentences(1)).seconds);
+    add(name + ": first synthesis call (1 sentence)", calls.front() * 1000, "ms",
+        "bench_report (warm-up)", 1);
+    add(name + ": tenth synthesis call (1 sentence)", calls.back() * 1000, "ms",
+        "bench_report (warm-up)", 1);
+
+    // The pipeline's own work, measured around a forward that costs nothing,
+    // against the whole synthesis with the real forward.
+    if (null_model != nullptr) {
+        for (int n : {1, 20}) {
+            const std::string text = sentences(n);
+            const double around = median_time(5, [&] { synthesize(*null_model, text); });
+            const double null_forward = forward_time(*null_model, text);
+            const double total = median_time(3, [&] { synthesize(model, text); });
+            add(name + ": time outside forward, " + std::to_string(n) + "-sentence text",
+                std::max(0.0, around - null_forward) / total * 100, "%", "bench_report (overhead)",
+                3);
+        }
+    }
+
+    for (int threads : {4, 2}) {
+        at::set_num_threads(threads);
+        for (float speed : {1.0f, 2.0f}) {
+            std::vector<double> rtf;
+            for (int r = 0; r < 3; ++r) {
+                const Synthesis s = synthesize(model, sentences(4), speed);
+                rtf.push_back(s.seconds / s.audio_seconds);
+            }
+            std::sort(rtf.begin(), rtf.end());
+            std::ostringstream label;
+            label << name << ": real-time factor, speed " << speed << ", " << threads << " threads";
+            add(label.str(), rtf[1], "s per s of audio", "bench_report (rtf)", 3);
+        }
+    }
+    at::set_num_threads(4);
+}
+
+// ---- through the server -------------------------------------------------------
+
+struct Server {
+    pid_t pid = 0;
+    bool ready = false;
+};
+
+Server start_server(const std::string& program, const std::string& models_root,
+                    const fs::path& config, bool stages, int n) {
+    if (models_root.empty()) {
+        unsetenv("ZELVAN_TTS_MODEL_PATH");
+    } else {
+        setenv("ZELVAN_TTS_MODEL_PATH", models_root.c_str(), 1);
+    }
+    setenv("ZELVAN_TTS_NAMESPACE",
+           ("bench." + std::to_string(getpid()) + "." + std::to_string(n)).c_str(), 1);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    fs::create_directories(config / "ZelvanTTS");
+    std::ofstream(config / "ZelvanTTS" / "config.json")
+        << (stages ? R"({"enable_accentor": true, "enable_homosolver": true})"
+                   : R"({"enable_accentor": false, "enable_homosolver": false})");
+    Server s;
+    std::string p = program;
+    char* argv[] = {p.data(), nullptr};
+    if (posix_spawn(&s.pid, p.c_str(), nullptr, nullptr, argv, environ) != 0) return s;
+    for (int i = 0; i < 12000 && !s.ready; ++i) {
+        s.ready = connect_pipe(object_name(NamedObject::Pipe)) != nullptr;
+        if (!s.ready) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return s;
+}
+
+void stop_server(Server& s) {
+    if (auto pipe = connect_pipe(object_name(NamedObject::Pipe))) {
+        send_message(*pipe, MessageType::Shutdown, nullptr, 0);
+    }
+    waitpid(s.pid, nullptr, 0);
+}
+
+bool read_message(PipeConnection& pipe, MessageHeader& header, std::vector<std::uint8_t>& payload) {
+    std::uint8_t bytes[kHeaderSize];
+    if (!read_exact(pipe, bytes, sizeof bytes)) return false;
+    header = decode_header(bytes);
+    payload.resize(header.length);
+    return header.length == 0 || read_exact(pipe, payload.data(), payload.size());
+}
+
+// Seconds from sending the request to holding the first audio; the rest is
+// cancelled.
+double first_audio(const std::string& text) {
+    auto pipe = connect_pipe(object_name(NamedObject::Pipe));
+    if (!pipe) return -1;
+    const auto request = encode_req_synth(ReqSynth{20, 1, 1, 1, 0}, text);
+    MessageHeader header{};
+    std::vector<std::uint8_t> payload;
+    const auto start = Clock::now();
+    send_message(*pipe, MessageType::Synthesize, request.data(), request.size());
+    double latency = -1;
+    while (read_message(*pipe, header, payload)) {
+        if (header.type == static_cast<std::uint32_t>(MessageType::AudioChunk) && latency < 0) {
+            latency = seconds_since(start);
+            send_message(*pipe, MessageType::Cancel, nullptr, 0);
+        }
+        if (header.type == static_cast<std::uint32_t>(MessageType::SynthesisDone) ||
+            header.type == static_cast<std::uint32_t>(MessageType::Error)) {
+            break;
+        }
+    }
+    return latency;
+}
+
+void server_latency(const std::string& server, const std::string& name, const std::string& root,
+                    const fs::path& work) {
+    static int counter = 0;
+    for (bool stages : {true, false}) {
+        Server s = start_server(server, root, work / ("config" + std::to_string(counter)), stages,
+                                counter);
+        ++counter;
+        if (!s.ready) {
+            add_note(name + ": latency to first audio", "server did not start",
+                     "zelvan_tts_server");
+            if (s.pid > 0) kill(s.pid, SIGKILL), waitpid(s.pid, nullptr, 0);
+            continue;
+        }
+        first_audio(sentences(1));  // the first call pays for loading the stages
+        for (int n : {1, 10, 100}) {
+            std::vector<double> t;
+            for (int r = 0; r < 3; ++r) t.push_back(first_audio(sentences(n)));
+            std::sort(t.begin(), t.end());
+            add(name + ": first audio, " + std::to_string(n) + " sentences, stages " +
+                    (stages ? "on" : "off"),
+                t[1] * 1000, "ms", "bench_report (latency, client over the pipe)", 1);
+        }
+        stop_server(s);
+    }
+}
+
+// ---- a peer -------------------------------------------------------------------
+
+void espeak_peer(const fs::path& work) {
+    const std::string text = sentences(4);
+    const fs::path wav = work / "espeak.wav";
+    const std::string command =
+        "espeak-ng -v ru -w '" + wav.string() + "' '" + text + "' 2>/dev/null";
+    if (std::system("command -v espeak-ng >/dev/null 2>&1") != 0) {
+        return add_note("espeak-ng: real-time factor", "espeak-ng not installed",
+                        "espeak-ng -v ru -w");
+    }
+    const double t = median_time(3, [&] { (void)std::system(command.c_str()); });
+    std::ifstream in(wav, std::ios::binary);
+    std::uint8_t h[44] = {};
+    in.read(reinterpret_cast<char*>(h), 44);
+    const double rate = h[24] | h[25] << 8 | h[26] << 16;
+    const double audio = (fs::file_size(wav) - 44) / 2.0 / rate;
+    add("espeak-ng (peer): real-time factor, same 4 sentences", t / audio, "s per s of audio",
+        "espeak-ng -v ru -w out.wav TEXT", 3);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--load") return load_in_this_process(argv[2]);
+    const std::string output = argc > 1 ? argv[1] : "bench/RESULTS.md";
+    const fs::path bin = fs::canonical("/proc/self/exe").parent_path();
+    const fs::path work = fs::temp_directory_path() / ("zelvan_bench_" + std::to_string(getpid()));
+    fs::create_directories(work / "realistic");
+    const std::string realistic = (work / "realistic" / "multivoice_base.bin").string();
+    bench_models::write_bench_voice_model(realistic);
+    // The realistic model with the demo stages beside it.
+    const fs::path demo_root = bin / ".." / "models";
+    for (const char* stage : {"accentor", "homosolver"}) {
+        if (fs::exists(demo_root / stage)) {
+            fs::create_directory_symlink(fs::canonical(demo_root / stage),
+                                         work / "realistic" / stage);
+        }
+    }
+    setenv("XDG_CONFIG_HOME", (work / "config").c_str(), 1);
+    setenv("ZELVAN_TTS_MODEL_PATH", (work / "realistic").c_str(), 1);
+
+    text_throughput();
+    model_loading((bin / "bench_report").string(), realistic);
+    configure_torch_runtime();
+    const std::string null_path = (work / "null.bin").string();
+    bench_models::write_null_voice_model(null_path);
+    torch::jit::Module null_model = load_voice_model(null_path);
+    {
+        torch::jit::Module model = load_voice_model(realistic);
+        in_process(model, "realistic model", &null_model);
+    }
+    const fs::path demo_model = demo_root / "tts" / "multivoice_base.bin";
+    if (fs::exists(demo_model)) {
+        torch::jit::Module model = load_voice_model(fs::canonical(demo_model).string());
+        in_process(model, "demo voice", nullptr);
+    } else {
+        add_note("demo voice", "not built (build/models/tts/multivoice_base.bin missing)",
+                 "make build");
+    }
+    const std::string server = (bin / "zelvan_tts_server").string();
+    server_latency(server, "realistic model", (work / "realistic").string(), work);
+    if (fs::exists(demo_model)) server_latency(server, "demo voice", "", work);
+    espeak_peer(work);
+    fs::remove_all(work);
+
+    std::ofstream out(output);
+    out << "# Benchmark results\n\n"
+        << "Written by `make bench` (build/bin/bench_report). Machine: " << machine() << ".\n"
+        << "Timings are medians of repeated runs; compare figures within one run only.\n\n"
+        << "| figure | value | unit | command | machine |\n|---|---|---|---|---|\n";
+    const std::string m = machine();
+    for (const Row& r : rows) {
+        out << "| " << r.figure << " | " << r.value << " | " << r.unit << " | `" << r.command
+            << "` | " << m << " |\n";
+    }
+    std::cerr << "wrote " << output << "\n";
+    return 0;
+}
