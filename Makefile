@@ -3,7 +3,7 @@ BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test bench clean
+.PHONY: all deps configure build test demo bench clean
 
 all: build
 
@@ -19,9 +19,30 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
+# A Russian sample with a number, a homograph and a Latin word, spoken by the
+# demo models of build/models; the server that `say` starts is stopped again.
+DEMO_VOICE ?= 20
+DEMO_TEXT  ?= Старинный замок на холме стоит уже 250 лет. Hello, world!
+
+demo: build
+	@echo "== processed text"
+	$(BUILD_DIR)/bin/zelvan_tts text --voice $(DEMO_VOICE) "$(DEMO_TEXT)"
+	@echo "== speaking to demo.wav"
+	@status=0; \
+	$(BUILD_DIR)/bin/zelvan_tts say --voice $(DEMO_VOICE) -o demo.wav \
+	    --timings demo_timings.json "$(DEMO_TEXT)" || status=$$?; \
+	$(BUILD_DIR)/bin/zelvan_tts shutdown >/dev/null 2>&1 || true; \
+	[ $$status -eq 0 ] || exit $$status; \
+	echo "== word times (seconds; also in demo_timings.json)"; \
+	awk -F': ' '/"word"/ {w = $$2; gsub(/^"|",?$$/, "", w)} \
+	    /"start"/ {s = $$2; sub(/,$$/, "", s)} \
+	    /"end"/ {printf "  %9.3f %9.3f  %s\n", s, $$2, w}' demo_timings.json; \
+	echo "== demo.wav is ready: play it with any audio player (aplay demo.wav)"
+
 bench: build
 	$(BUILD_DIR)/bin/text_bench
 	$(BUILD_DIR)/bin/model_load_bench
 
 clean:
 	rm -rf $(BUILD_DIR)
+

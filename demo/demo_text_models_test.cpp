@@ -1,0 +1,99 @@
+// The demo stress model (trained, committed) and the demonstration homograph
+// resolver, read from a models root through the engine's own stages, as the
+// programs read build/models.
+#include "accentor/accentor_stage.h"
+#include "demo/homograph_demo.h"
+#include "demo/stress_features.h"
+#include "engine/data_files.h"
+#include "homosolver/homograph_stage.h"
+
+#include <gtest/gtest.h>
+#include <torch/script.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+namespace zelvan_tts::demo {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DemoTextModels : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        root_ = fs::temp_directory_path() / ("zelvan_demo_models_" + std::to_string(getpid()));
+        fs::create_directories(root_ / "accentor");
+        fs::copy(DEMO_STRESS_DIR, root_ / "accentor" / "ru", fs::copy_options::recursive);
+        write_homograph_demo(DEMO_HOMOGRAPH_SOURCE, (root_ / "homosolver").string());
+        setenv("ZELVAN_TTS_MODEL_PATH", root_.c_str(), 1);
+    }
+    static void TearDownTestSuite() {
+        unsetenv("ZELVAN_TTS_MODEL_PATH");
+        fs::remove_all(root_);
+    }
+    static fs::path root_;
+};
+fs::path DemoTextModels::root_;
+
+TEST_F(DemoTextModels, StressModelMarksCommonWords) {
+    const struct {
+        const char* text;
+        const char* stressed;
+    } cases[] = {
+        {"молоко", "молок+о"},
+        {"Хорошо, говорить красиво.", "Хорош+о, говор+ить крас+иво."},
+        {"МОЛОКО", "МОЛОК+О"},
+        {"работа человека", "раб+ота челов+ека"},
+        {"дом", "д+ом"},
+        {"з+амок", "з+амок"},
+        {"кто-то пришёл", "кт+о-то приш+ёл"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(apply_accentor(c.text, "rus"), c.stressed) << c.text;
+    // No demo model for Belarusian and Ukrainian: their texts pass unchanged.
+    EXPECT_EQ(apply_accentor("малако", "bel"), "малако");
+    EXPECT_EQ(apply_accentor("молоко", "ukr"), "молоко");
+}
+
+TEST_F(DemoTextModels, StressModelComputesTheTrainersFeatures) {
+    // The trainer describes vowels in C++, the model in TorchScript: both
+    // must give the same strings, or the trained rows are read for the wrong ones.
+    std::vector<std::uint8_t> payload;
+    ASSERT_TRUE(decrypt_file((root_ / "accentor/ru/zelvan_accentor.bin").string(), payload));
+    std::istringstream in(std::string(payload.begin(), payload.end()));
+    torch::jit::Module model = torch::jit::load(in);
+    for (const std::string word : {"а", "молоко", "достопримечательность", "ёж", "вы", "бкв",
+                                   "аэроэкспресс", "выкупаться"}) {
+        const c10::IValue out = model.get_method("features")({c10::IValue(word)});
+        std::vector<std::vector<std::string>> got;
+        for (const c10::IValue& vowel : out.toListRef()) {
+            got.emplace_back();
+            for (const c10::IValue& f : vowel.toListRef()) got.back().push_back(f.toStringRef());
+        }
+        EXPECT_EQ(got, stress_features(word)) << word;
+    }
+}
+
+TEST_F(DemoTextModels, HomographResolverFollowsContextWords) {
+    const struct {
+        const char* text;
+        const char* resolved;
+    } cases[] = {
+        {"Старинный замок стоит на холме.", "Старинный з+амок стоит на холме."},
+        {"В двери сломался замок, нужен ключ.", "В двери сломался зам+ок, нужен ключ."},
+        {"ЗАМОК", "З+АМОК"},
+        {"Мука для хлеба и пирогов.", "Мук+а для хлеба и пирогов."},
+        {"Адская мука.", "Адская м+ука."},
+        // One vowel: the chosen variant gives its ё but no mark.
+        {"Это все хорошо, а все гости ушли.", "Это всё хорошо, а все гости ушли."},
+        {"На часах стрелки показывают полдень.", "На часах стрелк+и показывают полдень."},
+        {"Меткие стрелки и солдаты.", "Меткие стр+елки и солдаты."},
+        {"Без ключевых слов.", "Без ключевых слов."},
+    };
+    for (const auto& c : cases) EXPECT_EQ(apply_homosolver(c.text, "rus"), c.resolved) << c.text;
+    EXPECT_EQ(apply_homosolver("Старинный замок.", "bel"), "Старинный замок.");
+}
+
+}  // namespace
+}  // namespace zelvan_tts::demo
