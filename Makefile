@@ -3,7 +3,7 @@ BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo bench clean test-sanitize fuzz
 
 all: build
 
@@ -46,3 +46,25 @@ bench: build
 clean:
 	rm -rf $(BUILD_DIR)
 
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# stopping at the first report, in a build directory of its own.
+SANITIZE_DIR ?= build-sanitize
+SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp:print_suppressions=0
+
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+		-DZELVAN_SANITIZE=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	$(SANITIZER_ENV) ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+# The libFuzzer targets under fuzz/ (clang), each run for FUZZ_SECONDS.
+FUZZ_DIR     ?= build-fuzz
+FUZZ_SECONDS ?= 20
+
+fuzz: deps
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZELVAN_FUZZ=ON
+	cmake --build $(FUZZ_DIR) --target fuzz_targets -j $(JOBS)
+	fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS)

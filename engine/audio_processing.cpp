@@ -56,7 +56,17 @@ std::vector<float> scaled_and_clamped(const float* samples, std::size_t count, f
     return out;
 }
 
+float stretch_factor(float requested) {
+    if (std::isnan(requested)) return requested;
+    return std::clamp(requested, kMinStretchFactor, kMaxStretchFactor);
+}
+
 std::unique_ptr<SonicStretcher> SonicStretcher::create(int sample_rate, float speed, float pitch) {
+    if (std::isnan(speed) || std::isnan(pitch)) {
+        throw std::runtime_error("Speed and pitch must be numbers");
+    }
+    speed = stretch_factor(speed);
+    pitch = stretch_factor(pitch);
     sonicStream stream = sonicCreateStream(sample_rate, 1);
     if (stream == nullptr) throw std::runtime_error("Failed to create Sonic stream");
     sonicSetSpeed(stream, speed);

@@ -24,9 +24,19 @@ std::vector<float> scaled_and_clamped(const float* samples, std::size_t count, f
 
 // Changes tempo and pitch through one Sonic stream for a whole synthesis, so
 // that its look-ahead runs across chunk borders and the joins stay smooth.
+// Speed and pitch factors act as the nearest of these bounds: Sonic itself
+// crashes on zero, negative and tiny factors, and a request may carry any
+// float.
+inline constexpr float kMinStretchFactor = 0.05f;
+inline constexpr float kMaxStretchFactor = 20.0f;
+
+// The factor a stretcher applies for a requested one (NaN stays NaN).
+float stretch_factor(float requested);
+
 class SonicStretcher {
 public:
-    // Throws std::runtime_error "Failed to create Sonic stream".
+    // Applies stretch_factor to both. Throws std::runtime_error "Speed and
+    // pitch must be numbers" for NaN, and "Failed to create Sonic stream".
     static std::unique_ptr<SonicStretcher> create(int sample_rate, float speed, float pitch);
 
     ~SonicStretcher();

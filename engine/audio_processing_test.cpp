@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <utility>
 
 namespace zelvan_tts {
 namespace {
@@ -83,6 +85,33 @@ TEST(AudioProcessing, StretcherChangesTempoAndKeepsLengthForPitch) {
     EXPECT_TRUE(stretcher->read_available().empty());
     stretcher->flush();
     EXPECT_FALSE(stretcher->read_available().empty());
+}
+
+// Sonic itself crashes on some of these; a request may carry any float.
+TEST(AudioProcessing, StretchFactorsActAsTheNearestBound) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<float, float> cases[] = {
+        {0.0f, 0.05f},  {-1.0f, 0.05f},  {1e-6f, 0.05f}, {0.05f, 0.05f}, {1.0f, 1.0f},
+        {20.0f, 20.0f}, {100.5f, 20.0f}, {inf, 20.0f},   {-inf, 0.05f},
+    };
+    for (const auto& [requested, applied] : cases) EXPECT_EQ(stretch_factor(requested), applied);
+
+    // Beyond the bounds a stretcher behaves as at the bound.
+    EXPECT_EQ(stretched_length(0.0f, 1.0f, 1), stretched_length(0.05f, 1.0f, 1));
+    EXPECT_EQ(stretched_length(-3.0f, 1.0f, 1), stretched_length(0.05f, 1.0f, 1));
+    EXPECT_EQ(stretched_length(1000.0f, 1.0f, 1), stretched_length(20.0f, 1.0f, 1));
+    EXPECT_EQ(stretched_length(1.0f, 0.0f, 1), stretched_length(1.0f, 0.05f, 1));
+    EXPECT_GT(stretched_length(0.0f, 1.0f, 1), 4800u * 15);
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (const auto& [speed, pitch] : {std::pair{nan, 1.0f}, std::pair{1.0f, nan}}) {
+        try {
+            SonicStretcher::create(48000, speed, pitch);
+            ADD_FAILURE() << "NaN accepted";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "Speed and pitch must be numbers");
+        }
+    }
 }
 
 }  // namespace

@@ -30,6 +30,8 @@ bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisR
     if (text.empty()) return true;
     const std::vector<std::string> chunks = split_into_chunks(text, kMaxChunkChars);
 
+    // The tempo the audio really gets, which the word times must follow.
+    const float speed = stretch_factor(request.speed);
     std::unique_ptr<SonicStretcher> stretcher;
     if (request.speed != 1.0f || request.pitch != 1.0f) {
         stretcher = SonicStretcher::create(kSampleRate, request.speed, request.pitch);
@@ -56,12 +58,11 @@ bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisR
                     const at::Tensor times =
                         elements[1].toTensor().contiguous().to(torch::kFloat32);
                     if (word_timestamps != nullptr) {
-                        const float offset = word_timestamps->empty()
-                                                 ? 0.0f
-                                                 : word_timestamps->back().end * request.speed;
+                        const float offset =
+                            word_timestamps->empty() ? 0.0f : word_timestamps->back().end * speed;
                         extract_word_timestamps(chunk, times.data_ptr<float>(),
                                                 static_cast<std::size_t>(times.numel()), offset,
-                                                request.speed, *word_timestamps);
+                                                speed, *word_timestamps);
                     }
                 }
             } else {

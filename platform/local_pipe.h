@@ -36,6 +36,8 @@ public:
 private:
     friend class PipeListener;
     friend std::unique_ptr<PipeConnection> connect_pipe(const std::string& name);
+    friend bool make_connected_pipes(std::unique_ptr<PipeConnection>& first,
+                                     std::unique_ptr<PipeConnection>& second);
     explicit PipeConnection(int fd) : fd_(fd) {}
     int fd_;
 };
@@ -61,6 +63,12 @@ private:
 
 // Connects to the server listening on `name`; null when none listens.
 std::unique_ptr<PipeConnection> connect_pipe(const std::string& name);
+
+// Two connected, unnamed ends of one stream, as a server and its client see
+// it; lets tests and fuzzers drive the serving code without a name. False
+// when the system cannot make them.
+bool make_connected_pipes(std::unique_ptr<PipeConnection>& first,
+                          std::unique_ptr<PipeConnection>& second);
 
 // A machine-wide lock held by name for the life of the holder (a named mutex
 // on Windows, a bound abstract socket here).

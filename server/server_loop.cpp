@@ -32,8 +32,8 @@ bool inactive(const ServerState& state, std::uint32_t limit_ms) {
     return tick_count_ms() - state.last_activity_ms.load() > limit_ms;
 }
 
-// Reads and answers messages until the client leaves, goes silent for 30 s,
-// sends something unreadable, or asks the server to stop.
+}  // namespace
+
 void serve_connection(PipeConnection& pipe, torch::jit::Module& model, ServerState& state) {
     std::vector<std::uint8_t> payload;  // reused for every message of the connection
     while (state.running) {
@@ -67,8 +67,6 @@ void serve_connection(PipeConnection& pipe, torch::jit::Module& model, ServerSta
         }
     }
 }
-
-}  // namespace
 
 int run_server(const ServerOptions& options) {
     ServerState state;

@@ -5,7 +5,14 @@
 
 #include <cstdint>
 
+namespace torch::jit {
+struct Module;
+}  // namespace torch::jit
+
 namespace zelvan_tts {
+
+class PipeConnection;
+struct ServerState;
 
 struct ServerOptions {
     bool debug = false;
@@ -16,5 +23,9 @@ struct ServerOptions {
 // Runs the server; returns the process exit code: 0 after a normal shutdown
 // or when another instance runs, 1 when the voice model cannot be loaded.
 int run_server(const ServerOptions& options);
+
+// Reads and answers messages on one connection until the client leaves, goes
+// silent for 30 s, sends something unreadable, or asks the server to stop.
+void serve_connection(PipeConnection& pipe, torch::jit::Module& model, ServerState& state);
 
 }  // namespace zelvan_tts

@@ -132,6 +132,15 @@ std::unique_ptr<PipeConnection> connect_pipe(const std::string& name) {
     return std::unique_ptr<PipeConnection>(new PipeConnection(fd));
 }
 
+bool make_connected_pipes(std::unique_ptr<PipeConnection>& first,
+                          std::unique_ptr<PipeConnection>& second) {
+    int fds[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
+    first.reset(new PipeConnection(fds[0]));
+    second.reset(new PipeConnection(fds[1]));
+    return true;
+}
+
 std::unique_ptr<InstanceLock> InstanceLock::acquire(const std::string& name, bool& held_elsewhere) {
     held_elsewhere = false;
     sockaddr_un address;
