@@ -39,9 +39,11 @@ demo: build
 	    /"end"/ {printf "  %9.3f %9.3f  %s\n", s, $$2, w}' demo_timings.json; \
 	echo "== demo.wav is ready: play it with any audio player (aplay demo.wav)"
 
+# The benchmark report: every figure with its unit, command and machine, in
+# bench/RESULTS.md. espeak-ng is the peer it compares with.
 bench: build
-	$(BUILD_DIR)/bin/text_bench
-	$(BUILD_DIR)/bin/model_load_bench
+	scripts/install-deps espeak-ng
+	$(BUILD_DIR)/bin/bench_report bench/RESULTS.md
 
 clean:
 	rm -rf $(BUILD_DIR)
