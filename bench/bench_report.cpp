@@ -309,14 +309,6 @@ void stop_server(Server& s) {
     waitpid(s.pid, nullptr, 0);
 }
 
-bool read_message(PipeConnection& pipe, MessageHeader& header, std::vector<std::uint8_t>& payload) {
-    std::uint8_t bytes[kHeaderSize];
-    if (!read_exact(pipe, bytes, sizeof bytes)) return false;
-    header = decode_header(bytes);
-    payload.resize(header.length);
-    return header.length == 0 || read_exact(pipe, payload.data(), payload.size());
-}
-
 // Seconds from sending the request to holding the first audio; the rest is
 // cancelled.
 double first_audio(const std::string& text) {

@@ -71,14 +71,6 @@ ServerFixture& fixture() {
     return f;
 }
 
-bool read_message(PipeConnection& pipe, MessageHeader& header, std::vector<std::uint8_t>& payload) {
-    std::uint8_t bytes[kHeaderSize];
-    if (!read_exact(pipe, bytes, sizeof bytes)) return false;
-    header = decode_header(bytes);
-    payload.resize(header.length);
-    return header.length == 0 || read_exact(pipe, payload.data(), payload.size());
-}
-
 void BM_GetInfoRoundTrip(benchmark::State& state) {
     fixture();
     auto pipe = connect_pipe(object_name(NamedObject::Pipe));

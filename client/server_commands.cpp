@@ -135,11 +135,7 @@ bool receive(PipeConnection& pipe, MessageHeader& header, std::vector<std::uint8
         if (pipe.wait_readable(kPollMs)) break;
         if (waited > kTransferTimeoutMs) return false;
     }
-    std::uint8_t bytes[kHeaderSize];
-    if (!read_exact(pipe, bytes, sizeof bytes)) return false;
-    header = decode_header(bytes);
-    payload.resize(header.length);
-    return header.length == 0 || read_exact(pipe, payload.data(), payload.size());
+    return read_message(pipe, header, payload);
 }
 
 }  // namespace

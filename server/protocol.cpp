@@ -44,6 +44,14 @@ bool read_exact(PipeConnection& pipe, void* buffer, std::size_t count) {
     return pipe.read_exact(buffer, count, kTransferTimeoutMs);
 }
 
+bool read_message(PipeConnection& pipe, MessageHeader& header, std::vector<std::uint8_t>& payload) {
+    std::uint8_t bytes[kHeaderSize];
+    if (!read_exact(pipe, bytes, sizeof bytes)) return false;
+    header = decode_header(bytes);
+    payload.resize(header.length);
+    return header.length == 0 || read_exact(pipe, payload.data(), payload.size());
+}
+
 bool send_message(PipeConnection& pipe, MessageType type, const void* payload, std::size_t length) {
     std::uint8_t header[kHeaderSize];
     put_u32(header, static_cast<std::uint32_t>(type));

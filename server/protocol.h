@@ -76,6 +76,11 @@ MessageHeader decode_header(const std::uint8_t* bytes);
 // Reads exactly `count` bytes within the transfer time-out.
 bool read_exact(PipeConnection& pipe, void* buffer, std::size_t count);
 
+// Reads one whole message (header, then exactly `length` payload bytes) in
+// the way clients do: no size limit of its own. False when the connection
+// failed or timed out.
+bool read_message(PipeConnection& pipe, MessageHeader& header, std::vector<std::uint8_t>& payload);
+
 // Writes the header, then the payload when there is one. True only if every
 // byte was written within the time-out.
 bool send_message(PipeConnection& pipe, MessageType type, const void* payload, std::size_t length);
