@@ -15,6 +15,9 @@
 #ifndef _WIN32
 #include <pthread.h>
 #endif
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
 
 #ifdef _WIN32
 #define ZELVAN_EXPORT extern "C"
@@ -97,6 +100,10 @@ pthread_mutex_t* process_exiting = nullptr;
 // cannot refuse its load here; with an empty creator list it serves nothing.
 __attribute__((constructor)) static void zelvan_sapi_loaded() {
     process_exiting = new (std::nothrow) pthread_mutex_t(PTHREAD_MUTEX_INITIALIZER);
+#if defined(__SANITIZE_ADDRESS__)
+    // Immortal on purpose: it must outlive an unload of this library.
+    if (process_exiting != nullptr) __lsan_ignore_object(process_exiting);
+#endif
     if (process_exiting != nullptr) {
         __cxa_atexit(
             reinterpret_cast<void (*)(void*)>(reinterpret_cast<void (*)()>(&pthread_mutex_lock)),
