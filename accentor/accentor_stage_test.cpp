@@ -18,10 +18,11 @@ using StressStage = StressModelsRoot;
 
 // The model's opinion of a few Russian words; anything else is UNK, whose
 // all-zero row picks the first vowel and no ё.
-tm::StressModelSpec russian_words(tm::StressOutput output = tm::StressOutput::StressAndYo,
-                                  tm::StressEmbedding embedding = tm::StressEmbedding::Quantised) {
-    tm::StressModelSpec spec;
-    spec.words = {
+tm::StressModelDesign russian_words(
+    tm::StressOutput output = tm::StressOutput::StressAndYo,
+    tm::StressEmbedding embedding = tm::StressEmbedding::Quantised) {
+    tm::StressModelDesign design;
+    design.words = {
         {"молоко", {0, 0, 5}, {}},
         {"корова", {2, 1.5f, 0}, {}},      // vowel 0 only once the embedding is restored
         {"береза", {0, 5, 0}, {0, 0, 5}},  // the second е, and ё there
@@ -34,9 +35,9 @@ tm::StressModelSpec russian_words(tm::StressOutput output = tm::StressOutput::St
         {"то", {0, 5}, {}},
         {"сорока", {0, 3, 3}, {}},  // a tie goes to the first of the best
     };
-    spec.output = output;
-    spec.embedding = embedding;
-    return spec;
+    design.output = output;
+    design.embedding = embedding;
+    return design;
 }
 
 const char* const kRussianExceptions = "замок 1 -1\nелка 0 0\n";
@@ -140,7 +141,7 @@ TEST_F(StressStage, EmbeddingStoredQuantisedOrPlain) {
 }
 
 TEST_F(StressStage, InstallationRootComesFirst) {
-    tm::StressModelSpec other = russian_words();
+    tm::StressModelDesign other = russian_words();
     other.words[0].stress = {5, 0, 0};  // м+олоко
     tm::write_stress_language(default_dir("ru"), russian_words());
     EXPECT_EQ(apply_accentor("молоко", "rus"), "молок+о");

@@ -19,11 +19,11 @@ namespace tm = test_models;
 
 using AccentorFiles = StressModelsRoot;
 
-tm::StressModelSpec three_words(tm::StressEmbedding embedding = tm::StressEmbedding::Quantised) {
-    tm::StressModelSpec spec;
-    spec.words = {{"молоко", {0, 0, 5}, {}}, {"корова", {2, 1.5f, 0}, {}}, {"дом", {-3, 4}, {}}};
-    spec.embedding = embedding;
-    return spec;
+tm::StressModelDesign three_words(tm::StressEmbedding embedding = tm::StressEmbedding::Quantised) {
+    tm::StressModelDesign design;
+    design.words = {{"молоко", {0, 0, 5}, {}}, {"корова", {2, 1.5f, 0}, {}}, {"дом", {-3, 4}, {}}};
+    design.embedding = embedding;
+    return design;
 }
 
 std::map<std::string, std::int64_t> model_ngram_dict(const Accentor& accentor) {
@@ -121,8 +121,8 @@ TEST_F(AccentorFiles, QuantisedEmbeddingIsRestoredOnlyWhenComplete) {
     for (const auto embedding :
          {tm::StressEmbedding::Quantised, tm::StressEmbedding::Plain,
           tm::StressEmbedding::ScaleNone, tm::StressEmbedding::ZeroPointNone}) {
-        const tm::StressModelSpec spec = three_words(embedding);
-        tm::write_stress_model(model, spec);
+        const tm::StressModelDesign design = three_words(embedding);
+        tm::write_stress_model(model, design);
         Accentor accentor;
         ASSERT_TRUE(accentor.load_model(model));
         const torch::jit::Module table = accentor.model->attr("embedding").toModule();
@@ -157,7 +157,7 @@ TEST_F(AccentorFiles, UnreadableModels) {
 }
 
 TEST_F(AccentorFiles, InitializeNeedsModelAndNgramList) {
-    const tm::StressModelSpec spec = three_words();
+    const tm::StressModelDesign design = three_words();
     const std::string dir = default_dir("ru");
 
     Accentor nothing;
@@ -167,14 +167,14 @@ TEST_F(AccentorFiles, InitializeNeedsModelAndNgramList) {
     EXPECT_EQ(nothing.vowels_lower, vowel_sets("ru").lower);
 
     std::filesystem::create_directories(dir);
-    tm::write_stress_model(dir + "/zelvan_accentor.bin", spec);
+    tm::write_stress_model(dir + "/zelvan_accentor.bin", design);
     tm::write_gzip_data_file(dir + "/exceptions.bin", "замок 1 -1\n");
     Accentor model_only;
     model_only.initialize("ru");
     EXPECT_FALSE(model_only.initialized);
     EXPECT_EQ(model_only.model, nullptr);
 
-    tm::write_gzip_data_file(dir + "/ngrams.bin", tm::ngram_list(spec));
+    tm::write_gzip_data_file(dir + "/ngrams.bin", tm::ngram_list(design));
     Accentor complete;
     complete.initialize("ru");
     EXPECT_TRUE(complete.initialized);

@@ -59,7 +59,7 @@ Fixture& fixture() {
         char dir[] = "/tmp/zelvan_accentor_bench_XXXXXX";
         made.root = mkdtemp(dir);
         std::mt19937 rng(42);
-        tm::StressModelSpec lookup;
+        tm::StressModelDesign lookup;
         lookup.stress_columns = 6;
         std::vector<std::string> vocabulary;
         std::vector<std::string> trigrams;
@@ -84,7 +84,7 @@ Fixture& fixture() {
                                   exceptions);
         const std::filesystem::path ngram_dir = made.root / "ngram" / "accentor" / "ru";
         std::filesystem::create_directories(ngram_dir);
-        tm::NgramStressModelSpec ngram;
+        tm::NgramStressModelDesign ngram;
         ngram.ngrams = trigrams;
         tm::write_ngram_stress_model((ngram_dir / "zelvan_accentor.bin").string(), ngram);
         std::string list;

@@ -32,11 +32,11 @@ namespace tm = test_models;
 constexpr int kRussian = 20;
 constexpr int kKazakh = 13;
 
-tm::StressModelSpec russian_stress(tm::StressOutput output = tm::StressOutput::StressAndYo) {
-    tm::StressModelSpec spec;
-    spec.words = {{"молоко", {0, 0, 5}, {}}, {"дом", {0}, {}}, {"кот", {0}, {}}};
-    spec.output = output;
-    return spec;
+tm::StressModelDesign russian_stress(tm::StressOutput output = tm::StressOutput::StressAndYo) {
+    tm::StressModelDesign design;
+    design.words = {{"молоко", {0, 0, 5}, {}}, {"дом", {0}, {}}, {"кот", {0}, {}}};
+    design.output = output;
+    return design;
 }
 
 class OptionalStages : public ::testing::Test {

@@ -23,13 +23,13 @@ std::unique_ptr<Accentor> russian;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const std::string root = fuzz::scratch_dir() + "/models";
-    models::StressModelSpec spec;
-    spec.words = {{"молоко", {0, 0, 5}, {}},
-                  {"корова", {2, 1.5f, 0}, {}},
-                  {"дом", {-3, 4}, {}},
-                  {"все", {0, 0}, {-1, 3}},
-                  {"елка", {1, 0}, {0, 4}}};
-    models::write_stress_language(root + "/accentor/ru", spec, "замок 1 -1\nеж 0 0\nбыл 7 3\n");
+    models::StressModelDesign design;
+    design.words = {{"молоко", {0, 0, 5}, {}},
+                    {"корова", {2, 1.5f, 0}, {}},
+                    {"дом", {-3, 4}, {}},
+                    {"все", {0, 0}, {-1, 3}},
+                    {"елка", {1, 0}, {0, 4}}};
+    models::write_stress_language(root + "/accentor/ru", design, "замок 1 -1\nеж 0 0\nбыл 7 3\n");
     setenv("ZELVAN_TTS_MODEL_PATH", root.c_str(), 1);
     russian = std::make_unique<Accentor>();
     russian->initialize("ru");

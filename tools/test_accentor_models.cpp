@@ -15,15 +15,15 @@ namespace {
 constexpr float kPadding = -50.0f;
 
 // Rows of the words in order, then the all-zero UNK row.
-torch::Tensor logit_table(const StressModelSpec& spec, bool yo) {
-    const std::int64_t columns = yo ? spec.yo_columns : spec.stress_columns;
-    const auto rows = static_cast<std::int64_t>(spec.words.size()) + 1;
+torch::Tensor logit_table(const StressModelDesign& design, bool yo) {
+    const std::int64_t columns = yo ? design.yo_columns : design.stress_columns;
+    const auto rows = static_cast<std::int64_t>(design.words.size()) + 1;
     torch::Tensor table = torch::full({rows, columns}, kPadding);
     table[rows - 1].zero_();
     for (std::int64_t r = 0; r + 1 < rows; ++r) {
-        const std::vector<float>& logits = yo ? spec.words[r].yo : spec.words[r].stress;
+        const std::vector<float>& logits = yo ? design.words[r].yo : design.words[r].stress;
         if (static_cast<std::int64_t>(logits.size()) > columns) {
-            throw std::invalid_argument("more logits than columns for " + spec.words[r].ngram);
+            throw std::invalid_argument("more logits than columns for " + design.words[r].ngram);
         }
         for (std::size_t c = 0; c < logits.size(); ++c) table[r][c] = logits[c];
     }
@@ -84,18 +84,19 @@ std::string return_statement(StressOutput output) {
     }
 }
 
-std::string forward_source(const StressModelSpec& spec) {
+std::string forward_source(const StressModelDesign& design) {
     const std::string head =
-        "def forward(self, words: List[str]) -> " + return_type(spec.output) + ":\n";
-    const std::string guard = spec.output == StressOutput::Raising
+        "def forward(self, words: List[str]) -> " + return_type(design.output) + ":\n";
+    const std::string guard = design.output == StressOutput::Raising
                                   ? "    assert len(words) < 0, 'test stress model failure'\n"
                                   : "";
-    const bool looks_up = spec.embedding != StressEmbedding::Missing &&
-                          spec.embedding != StressEmbedding::WrongDictType;
+    const bool looks_up = design.embedding != StressEmbedding::Missing &&
+                          design.embedding != StressEmbedding::WrongDictType;
     if (!looks_up) {
         return head + guard + "    stress = torch.zeros([len(words), " +
-               std::to_string(spec.stress_columns) + "])\n" + "    yo = torch.zeros([len(words), " +
-               std::to_string(spec.yo_columns) + "])\n" + return_statement(spec.output);
+               std::to_string(design.stress_columns) + "])\n" +
+               "    yo = torch.zeros([len(words), " + std::to_string(design.yo_columns) + "])\n" +
+               return_statement(design.output);
     }
     return head + guard +
            "    index = self.embedding.ngram_dict\n"
@@ -106,39 +107,39 @@ std::string forward_source(const StressModelSpec& spec) {
            "    rows = torch.tensor(ids).long()\n"
            "    stress = self.embedding.weight.index_select(0, rows)\n"
            "    yo = self.yo_weight.index_select(0, rows)\n" +
-           return_statement(spec.output);
+           return_statement(design.output);
 }
 
 }  // namespace
 
-std::string ngram_list(const StressModelSpec& spec) {
+std::string ngram_list(const StressModelDesign& design) {
     std::string text;
-    for (const StressWord& word : spec.words) text += word.ngram + "\n";
+    for (const StressWord& word : design.words) text += word.ngram + "\n";
     return text;
 }
 
-void write_stress_model(const std::string& path, const StressModelSpec& spec) {
-    const torch::Tensor stress = logit_table(spec, false);
-    const torch::Tensor yo = logit_table(spec, true);
+void write_stress_model(const std::string& path, const StressModelDesign& design) {
+    const torch::Tensor stress = logit_table(design, false);
+    const torch::Tensor yo = logit_table(design, true);
 
     torch::jit::Module module("TestStressModel");
     module.register_parameter("yo_weight", yo, false);
-    if (spec.embedding != StressEmbedding::Missing) {
+    if (design.embedding != StressEmbedding::Missing) {
         torch::jit::Module table("TestStressEmbedding");
-        const bool float_dict = spec.embedding == StressEmbedding::WrongDictType;
+        const bool float_dict = design.embedding == StressEmbedding::WrongDictType;
         const c10::TypePtr value_type =
             float_dict ? c10::TypePtr(c10::FloatType::get()) : c10::TypePtr(c10::IntType::get());
         table.register_attribute("ngram_dict",
                                  c10::DictType::create(c10::StringType::get(), value_type),
                                  c10::impl::GenericDict(c10::StringType::get(), value_type));
-        const bool quantised = spec.embedding == StressEmbedding::Quantised;
+        const bool quantised = design.embedding == StressEmbedding::Quantised;
         table.register_parameter("weight", quantised ? quantise(stress) : stress, false);
         module.register_module("embedding", table);
     }
 
-    const std::int64_t columns = spec.stress_columns;
+    const std::int64_t columns = design.stress_columns;
     const c10::TypePtr optional_tensor = c10::OptionalType::ofTensor();
-    switch (spec.embedding) {
+    switch (design.embedding) {
         case StressEmbedding::Quantised:
             module.register_attribute("scale", c10::TensorType::get(), torch::full({columns}, 0.5));
             module.register_attribute("zero_point", c10::TensorType::get(),
@@ -156,7 +157,7 @@ void write_stress_model(const std::string& path, const StressModelSpec& spec) {
         default:
             break;
     }
-    module.define(forward_source(spec));
+    module.define(forward_source(design));
     pack_module(module, path);
 }
 
@@ -167,25 +168,26 @@ std::vector<std::string> character_trigrams(const std::string& clean) {
     return out;
 }
 
-void write_ngram_stress_model(const std::string& path, const NgramStressModelSpec& spec) {
+void write_ngram_stress_model(const std::string& path, const NgramStressModelDesign& design) {
     torch::manual_seed(7);
-    const auto rows = static_cast<std::int64_t>(spec.ngrams.size()) + 1;
+    const auto rows = static_cast<std::int64_t>(design.ngrams.size()) + 1;
     torch::jit::Module table("TestNgramEmbedding");
     table.register_attribute("ngram_dict",
                              c10::DictType::create(c10::StringType::get(), c10::IntType::get()),
                              c10::impl::GenericDict(c10::StringType::get(), c10::IntType::get()));
     table.register_parameter(
-        "weight", torch::randint(-127, 128, {rows, spec.embedding_dim}).to(torch::kInt8), false);
+        "weight", torch::randint(-127, 128, {rows, design.embedding_dim}).to(torch::kInt8), false);
 
     torch::jit::Module module("TestNgramStressModel");
     module.register_module("embedding", table);
     module.register_attribute("scale", c10::TensorType::get(), torch::full({1}, 0.01));
     module.register_attribute("zero_point", c10::TensorType::get(), torch::zeros({1}));
-    module.register_parameter("w1", torch::randn({spec.embedding_dim, spec.hidden_size}), false);
-    module.register_parameter("b1", torch::randn({spec.hidden_size}), false);
-    module.register_parameter("w_stress", torch::randn({spec.hidden_size, spec.stress_columns}),
+    module.register_parameter("w1", torch::randn({design.embedding_dim, design.hidden_size}),
                               false);
-    module.register_parameter("w_yo", torch::randn({spec.hidden_size, spec.yo_columns}), false);
+    module.register_parameter("b1", torch::randn({design.hidden_size}), false);
+    module.register_parameter("w_stress", torch::randn({design.hidden_size, design.stress_columns}),
+                              false);
+    module.register_parameter("w_yo", torch::randn({design.hidden_size, design.yo_columns}), false);
     // Trigrams by two-byte steps: a clean word holds only two-byte letters.
     module.define(R"(
 def forward(self, words: List[str]) -> Tuple[Tensor, Tensor]:
@@ -212,12 +214,12 @@ void write_gzip_data_file(const std::string& path, const std::string& text) {
     write_data_file(path, text, /*gzip=*/true);
 }
 
-void write_stress_language(const std::string& dir, const StressModelSpec& spec,
+void write_stress_language(const std::string& dir, const StressModelDesign& design,
                            const std::string& exceptions) {
     const std::filesystem::path base = path_from_utf8(dir);
     std::filesystem::create_directories(base);
-    write_stress_model(path_to_utf8(base / "zelvan_accentor.bin"), spec);
-    write_gzip_data_file(path_to_utf8(base / "ngrams.bin"), ngram_list(spec));
+    write_stress_model(path_to_utf8(base / "zelvan_accentor.bin"), design);
+    write_gzip_data_file(path_to_utf8(base / "ngrams.bin"), ngram_list(design));
     if (!exceptions.empty()) {
         write_gzip_data_file(path_to_utf8(base / "exceptions.bin"), exceptions);
     }

@@ -51,7 +51,7 @@ struct StressWord {
     std::vector<float> yo;      // column 0: no ё; column m: the m-th е
 };
 
-struct StressModelSpec {
+struct StressModelDesign {
     std::vector<StressWord> words;  // n-gram order; UNK follows with all-zero logits
     std::int64_t stress_columns = 4;
     std::int64_t yo_columns = 3;
@@ -60,10 +60,10 @@ struct StressModelSpec {
 };
 
 // The n-gram list that goes with the model: its words, one per line.
-std::string ngram_list(const StressModelSpec& spec);
+std::string ngram_list(const StressModelDesign& design);
 
 // Writes the packed stress model to `path` (UTF-8).
-void write_stress_model(const std::string& path, const StressModelSpec& spec);
+void write_stress_model(const std::string& path, const StressModelDesign& design);
 
 // Writes `text` gzipped and encrypted, as ngrams.bin and exceptions.bin are.
 void write_gzip_data_file(const std::string& path, const std::string& text);
@@ -73,7 +73,7 @@ void write_gzip_data_file(const std::string& path, const std::string& text);
 // unknown ones), averaged over an int8-quantised embedding table, and scored
 // by a two-layer network. Words are expected as clean forms (two bytes per
 // letter). Random weights, fixed seed.
-struct NgramStressModelSpec {
+struct NgramStressModelDesign {
     std::vector<std::string> ngrams;  // the n-gram list, in order
     std::int64_t embedding_dim = 64;
     std::int64_t hidden_size = 128;
@@ -85,11 +85,11 @@ struct NgramStressModelSpec {
 std::vector<std::string> character_trigrams(const std::string& clean);
 
 // Writes the packed n-gram stress model to `path` (UTF-8).
-void write_ngram_stress_model(const std::string& path, const NgramStressModelSpec& spec);
+void write_ngram_stress_model(const std::string& path, const NgramStressModelDesign& design);
 
 // Writes zelvan_accentor.bin and ngrams.bin into `dir` (created when
 // missing), and exceptions.bin when `exceptions` is not empty.
-void write_stress_language(const std::string& dir, const StressModelSpec& spec,
+void write_stress_language(const std::string& dir, const StressModelDesign& design,
                            const std::string& exceptions = {});
 
 }  // namespace zelvan_tts::test_models
