@@ -5,7 +5,12 @@
 #include "platform/object_names.h"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include "platform/app_data.h"
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,10 +26,23 @@ namespace fs = std::filesystem;
 class SettingsDialog : public ::testing::Test {
 protected:
     void SetUp() override {
+#ifdef _WIN32
+        // The roaming folder cannot be moved for one process: the tests use
+        // the real one and keep the user's settings aside meanwhile.
+        const auto app_data = app_data_dir();
+        ASSERT_TRUE(app_data.has_value());
+        config_ = *app_data;
+        kept_ = config_ / "ZelvanTTS.kept-by-test";
+        if (fs::exists(config_ / "ZelvanTTS") && !fs::exists(kept_)) {
+            fs::rename(config_ / "ZelvanTTS", kept_);
+        }
+        fs::remove_all(config_ / "ZelvanTTS");
+#else
         config_ = fs::temp_directory_path() / ("zelvan dialog " + std::to_string(getpid()));
         fs::remove_all(config_);
         fs::create_directories(config_);
         setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+#endif
         signal_ = NamedSignal::create_or_open(object_name(NamedObject::ConfigChanged));
         ASSERT_NE(signal_, nullptr);
         while (signal_->test_and_consume()) {
@@ -33,7 +51,13 @@ protected:
     void TearDown() override {
         while (signal_ && signal_->test_and_consume()) {
         }
+#ifdef _WIN32
+        if (config_.empty()) return;
+        fs::remove_all(config_ / "ZelvanTTS");
+        if (fs::exists(kept_)) fs::rename(kept_, config_ / "ZelvanTTS");
+#else
         fs::remove_all(config_);
+#endif
     }
 
     fs::path file() const { return config_ / "ZelvanTTS" / "config.json"; }
@@ -50,13 +74,25 @@ protected:
         return content.str();
     }
 
-    fs::path config_;
+    fs::path config_;  // the application-data folder the store uses
+#ifdef _WIN32
+    fs::path kept_;  // where the user's settings wait for the end of the test
+#endif
     std::unique_ptr<NamedSignal> signal_;
 };
 
+// The file is written in text mode: Windows line breaks are CR LF.
+#ifdef _WIN32
+constexpr char kLineBreak[] = "\r\n";
+#else
+constexpr char kLineBreak[] = "\n";
+#endif
+
 std::string file_text(bool accentor, bool homosolver) {
-    return std::string("{\n  \"enable_accentor\": ") + (accentor ? "true" : "false") +
-           ",\n  \"enable_homosolver\": " + (homosolver ? "true" : "false") + "\n}\n";
+    return std::string("{") + kLineBreak +
+           "  \"enable_accentor\": " + (accentor ? "true" : "false") + "," + kLineBreak +
+           "  \"enable_homosolver\": " + (homosolver ? "true" : "false") + kLineBreak + "}" +
+           kLineBreak;
 }
 
 TEST_F(SettingsDialog, OpensWithTheSettingsInTheFile) {
@@ -138,7 +174,9 @@ TEST_F(SettingsDialog, FailedSaveShowsTheErrorUntilTheDialogCloses) {
     EXPECT_FALSE(signal_->test_and_consume()) << "a failed save must not signal";
     EXPECT_TRUE(store.current().enable_accentor) << "a failed save keeps the old settings";
 
-    // No application-data folder at all.
+#ifndef _WIN32
+    // No application-data folder at all (which a test cannot bring about for
+    // one process on Windows).
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     unsetenv("XDG_CONFIG_HOME");
     unsetenv("HOME");
@@ -147,6 +185,7 @@ TEST_F(SettingsDialog, FailedSaveShowsTheErrorUntilTheDialogCloses) {
     EXPECT_EQ(state.status, kSaveFailedText);
     if (!home.empty()) setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+#endif
 
     // The cause removed, the next Save succeeds with the boxes as they are.
     fs::remove(config_ / "ZelvanTTS");
