@@ -20,6 +20,7 @@
 #endif
 
 #ifdef _WIN32
+// The exports are listed in zelvan_tts_sapi.def.
 #define ZELVAN_EXPORT extern "C"
 #else
 #define ZELVAN_EXPORT extern "C" __attribute__((visibility("default")))
@@ -63,19 +64,17 @@ using namespace zelvan_tts;
 
 #ifdef _WIN32
 
-namespace {
-HINSTANCE module_handle = nullptr;
-}
-
+// The module path is found from an address inside the library when it is
+// needed (registry::module_path), so the handle is not kept here.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
         case DLL_PROCESS_ATTACH:
-            module_handle = instance;
             DisableThreadLibraryCalls(instance);
             return sapi::process_attach() ? TRUE : FALSE;
         case DLL_PROCESS_DETACH:
-            // During process termination the rest of the process is gone
-            // already; only a real unload releases the model.
+            // A non-null `reserved` means the process is ending: the other
+            // libraries (LibTorch among them) may be gone already, so only a
+            // real unload (FreeLibrary) releases the model.
             if (reserved == nullptr) sapi::process_detach();
             return TRUE;
         default:
@@ -122,16 +121,19 @@ __attribute__((destructor)) static void zelvan_sapi_unloaded() {
 
 #endif
 
-ZELVAN_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
+ZELVAN_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
+                                                          void** object) {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     return com::guarded(
         [&] { return com::class_object_factory::get_class_object(clsid, riid, object); });
 }
 
-ZELVAN_EXPORT HRESULT DllCanUnloadNow() { return com::live_objects.load() == 0 ? S_OK : S_FALSE; }
+ZELVAN_EXPORT HRESULT STDMETHODCALLTYPE DllCanUnloadNow() {
+    return com::live_objects.load() == 0 ? S_OK : S_FALSE;
+}
 
-ZELVAN_EXPORT HRESULT DllRegisterServer() {
+ZELVAN_EXPORT HRESULT STDMETHODCALLTYPE DllRegisterServer() {
     const HRESULT hr = com::guarded([] {
         sapi::register_server();
         return S_OK;
@@ -142,7 +144,7 @@ ZELVAN_EXPORT HRESULT DllRegisterServer() {
     return S_OK;
 }
 
-ZELVAN_EXPORT HRESULT DllUnregisterServer() {
+ZELVAN_EXPORT HRESULT STDMETHODCALLTYPE DllUnregisterServer() {
     sapi::unregister_server();
     sapi::tts_base::shutdown();
     return S_OK;

@@ -4,6 +4,8 @@
 #include "sapi/com/com_error.h"
 #include "sapi/com/out_ptr.h"
 
+#include <filesystem>
+
 namespace zelvan_tts::registry {
 
 key open_key(HKEY parent, const com::wstring& subkey, REGSAM access, bool create) {
@@ -25,15 +27,26 @@ void set_string_value(HKEY key, const com::wstring& name, const com::wstring& da
 }
 
 void delete_key(HKEY parent, const com::wstring& subkey) {
-    if (RegDeleteKeyW(parent, subkey.c_str()) != ERROR_SUCCESS) {
-        throw error("Unable to delete a registry key");
-    }
+#ifdef _WIN32
+    // The view is named on the deletion itself: the parent handle's view
+    // does not carry over to the subkey.
+    const LSTATUS status = RegDeleteKeyExW(parent, subkey.c_str(), KEY_WOW64_64KEY, 0);
+#else
+    const LSTATUS status = RegDeleteKeyW(parent, subkey.c_str());
+#endif
+    if (status != ERROR_SUCCESS) throw error("Unable to delete a registry key");
 }
 
 com::wstring module_path() {
-    const std::string path = running_module_file().string();
+    const std::filesystem::path path = running_module_file();
     if (path.empty()) throw std::runtime_error("Unable to get the path of the dll");
-    return com::to_wide(path);
+#ifdef _WIN32
+    // The file system's own UTF-16 name; a narrow detour through the ANSI
+    // code page would lose every character outside it.
+    return path.wstring();
+#else
+    return com::to_wide(path.u8string());
+#endif
 }
 
 com::wstring clsid_string(REFCLSID clsid) {

@@ -39,12 +39,13 @@ key open_key(HKEY parent, const com::wstring& subkey, REGSAM access, bool create
 // default value. Throws error "Unable to write a value in the registry".
 void set_string_value(HKEY key, const com::wstring& name, const com::wstring& data);
 
-// Deletes `subkey` (which must have no subkeys of its own) below `parent`.
-// Throws error "Unable to delete a registry key".
+// Deletes `subkey` (which must have no subkeys of its own) below `parent`,
+// on Windows in the 64-bit view. Throws error "Unable to delete a registry
+// key".
 void delete_key(HKEY parent, const com::wstring& subkey);
 
-// Full path of this library. Throws std::runtime_error "Unable to get the
-// path of the dll".
+// Full path of the library (or program) that holds this code. Throws
+// std::runtime_error "Unable to get the path of the dll".
 com::wstring module_path();
 
 // The braced upper-case form of a CLSID. Throws com::com_error on failure.

@@ -1,15 +1,85 @@
 // The COM, registry and speech-platform declarations the voice engine uses:
 // types, interfaces in their published slot order, identifiers, error codes
-// and the runtime calls. The Windows build takes all of this from the SDK
-// headers instead; elsewhere the stand-in speech platform supplies the calls.
+// and the runtime calls. The Windows build takes them from the SDK headers
+// (mingw-w64's <sapi.h>) and adds the engine-side part those headers lack;
+// elsewhere everything is declared here and the stand-in speech platform
+// supplies the calls.
 #pragma once
 
 #ifdef _WIN32
 
-#include <objbase.h>
-#include <sapi.h>
-#include <sapiddk.h>
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max stay usable
+#endif
 #include <windows.h>
+// After <windows.h>, which they build on:
+#include <objbase.h>
+#include <ole2.h>
+#include <sapi.h>
+#include <sperror.h>
+
+// What the engine side of the platform publishes (sapiddk.h) and mingw-w64
+// does not ship: the engine and its output site, the text fragments and the
+// actions and skip types of the site.
+
+#ifndef SPERR_NO_MORE_ITEMS
+#define SPERR_NO_MORE_ITEMS MAKE_SAPI_ERROR(0x0039)
+#endif
+static_assert(SPERR_NO_MORE_ITEMS == static_cast<HRESULT>(0x80045039), "published value");
+static_assert(SPERR_NOT_FOUND == static_cast<HRESULT>(0x8004503A), "published value");
+
+#ifndef SPFEI_FLAGCHECK
+// Bits of an event-interest mask; the two reserved flag-check bits are
+// always set.
+constexpr ULONGLONG SPFEI_FLAGCHECK = (1ULL << 30) | (1ULL << 33);
+constexpr ULONGLONG SPFEI(SPEVENTENUM e) { return (1ULL << e) | SPFEI_FLAGCHECK; }
+#endif
+
+typedef struct SPVTEXTFRAG {
+    struct SPVTEXTFRAG* pNext;
+    SPVSTATE State;
+    LPCWSTR pTextStart;
+    ULONG ulTextLen;
+    ULONG ulTextSrcOffset;
+} SPVTEXTFRAG;
+
+typedef enum SPVESACTIONS {
+    SPVES_CONTINUE = 0,
+    SPVES_ABORT = 1,
+    SPVES_SKIP = 2,
+    SPVES_RATE = 4,
+    SPVES_VOLUME = 8,
+} SPVESACTIONS;
+
+typedef enum SPVSKIPTYPE { SPVST_SENTENCE = 1 } SPVSKIPTYPE;
+
+struct ISpTTSEngineSite : public ISpEventSink {
+    virtual DWORD STDMETHODCALLTYPE GetActions() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* written) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetRate(LONG* rate_adjust) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetVolume(USHORT* volume) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSkipInfo(SPVSKIPTYPE* type, LONG* item_count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CompleteSkip(LONG skipped) = 0;
+};
+
+struct ISpTTSEngine : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Speak(DWORD flags, REFGUID format_id,
+                                            const WAVEFORMATEX* wave_format,
+                                            const SPVTEXTFRAG* fragments,
+                                            ISpTTSEngineSite* site) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetOutputFormat(const GUID* target_format_id,
+                                                      const WAVEFORMATEX* target_wave_format,
+                                                      GUID* format_id,
+                                                      WAVEFORMATEX** wave_format) = 0;
+};
+
+inline constexpr IID IID_ISpTTSEngineSite = {
+    0x9880499B, 0xCCE9, 0x11D2, {0xB5, 0x03, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
+inline constexpr IID IID_ISpTTSEngine = {
+    0xA74D7C8E, 0x4CC5, 0x4F2F, {0xA6, 0xEB, 0x80, 0x4D, 0xEE, 0x18, 0x50, 0x0E}};
+
+// The other identifiers come from mingw-w64's sapi and uuid libraries, except
+// SPDFID_WaveFormatEx, which <sapi.h> declares and sdk.cpp defines.
 
 #else
 

@@ -2,6 +2,7 @@
 
 #include "shared/symbols/code_points.h"
 
+#include <cstdint>
 #include <cstring>
 #include <cwctype>
 #include <new>
@@ -38,7 +39,8 @@ LPWSTR co_task_copy(wstring_view text) {
 WCHAR lower_unit(WCHAR c) {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<WCHAR>(c + 32) : c;
     if (c >= 0xD800 && c <= 0xDFFF) return c;
-    const auto lowered = std::towlower(static_cast<wint_t>(c));
+    // wint_t is 16 bits wide on Windows and 32 bits elsewhere.
+    const auto lowered = static_cast<std::uint32_t>(std::towlower(static_cast<wint_t>(c)));
     return lowered <= 0xFFFF ? static_cast<WCHAR>(lowered) : c;
 }
 
