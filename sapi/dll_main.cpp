@@ -54,7 +54,10 @@ bool process_attach() noexcept {
 }
 
 // The library is being unloaded: the model goes with it.
-void process_detach() noexcept { tts_base::shutdown(); }
+void process_detach() noexcept {
+    finish_preloads();
+    tts_base::shutdown();
+}
 
 }  // namespace
 

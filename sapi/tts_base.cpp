@@ -16,7 +16,10 @@ namespace zelvan_tts::sapi {
 namespace {
 
 bool initialized = false;
-std::unique_ptr<torch::jit::Module> model;
+// Owned, but never destroyed with the library's static objects: at process
+// exit LibTorch may be gone already, so only a real unload (shutdown) frees
+// the model.
+torch::jit::Module* model = nullptr;
 
 }  // namespace
 
@@ -31,14 +34,15 @@ void tts_base::initialize() {
     configure_torch_runtime();
     const std::string path = find_voice_model_path().u8string();
     auto loaded_model = std::make_unique<torch::jit::Module>(load_voice_model(path));
-    model = std::move(loaded_model);
+    model = loaded_model.release();
     initialized = true;
 }
 
 void tts_base::shutdown() noexcept {
     std::lock_guard<std::mutex> lock(engine_mutex());
     if (initialized) {
-        model.reset();
+        delete model;
+        model = nullptr;
         initialized = false;
     }
 }

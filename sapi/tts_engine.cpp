@@ -9,10 +9,15 @@
 #include "sapi/speak_items.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace zelvan_tts::sapi {
 
@@ -119,22 +124,106 @@ std::int32_t speaker_id_from_text(const std::string& text) {
     return std::clamp<std::int32_t>(id, 0, kSpeakerCount - 1);
 }
 
+namespace {
+
+// The work of a preload thread. The count of live objects includes it, so
+// that the host does not unload the library under it.
+void preload_model() noexcept {
+    try {
+        std::lock_guard<std::mutex> lock(tts_base::engine_mutex());
+        tts_base::initialize();
+    } catch (...) {
+        // The next Speak loads again and reports the failure.
+    }
+    com::live_objects.fetch_sub(1);
+}
+
+#ifdef _WIN32
+
+// The thread holds a reference to this library and drops it as it ends, so
+// that a host unloading the library the moment DllCanUnloadNow agrees does
+// not unmap the code the thread is still returning through.
+DWORD WINAPI preload_thread(void* module) {
+    preload_model();
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+void start_preload_thread() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&preload_thread), &module)) {
+        throw std::runtime_error("Cannot hold the voice engine library");
+    }
+    HANDLE thread = CreateThread(nullptr, 0, &preload_thread, module, 0, nullptr);
+    if (thread == nullptr) {
+        FreeLibrary(module);
+        throw std::runtime_error("Cannot start the model preload");
+    }
+    CloseHandle(thread);
+}
+
+#else
+
+// Threads that may still be running code of this library. A finished one is
+// joined when the next starts, the rest when the library is unloaded: the
+// host may unload it the moment DllCanUnloadNow agrees, while the last
+// preload is still returning through this library's code.
+struct preload_threads {
+    std::mutex mutex;
+    std::vector<std::pair<std::thread, std::shared_ptr<std::atomic<bool> > > > running;
+};
+
+// Never destroyed at process exit, where threads may still be running (a
+// joinable thread must not be destroyed); freed by an unload of the library.
+preload_threads* preload_registry = new preload_threads;
+
+preload_threads& preloads() { return *preload_registry; }
+
+void start_preload_thread() {
+    auto& threads = preloads();
+    std::lock_guard<std::mutex> lock(threads.mutex);
+    auto& running = threads.running;
+    for (auto it = running.begin(); it != running.end();) {
+        if (it->second->load()) {
+            it->first.join();
+            it = running.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    running.reserve(running.size() + 1);
+    auto finished = std::make_shared<std::atomic<bool> >(false);
+    running.emplace_back(std::thread([finished] {
+                             preload_model();
+                             finished->store(true);
+                         }),
+                         finished);
+}
+
+#endif
+
+}  // namespace
+
 void start_preload() {
     com::live_objects.fetch_add(1);
     try {
-        std::thread([] {
-            try {
-                std::lock_guard<std::mutex> lock(tts_base::engine_mutex());
-                tts_base::initialize();
-            } catch (...) {
-                // The next Speak loads again and reports the failure.
-            }
-            com::live_objects.fetch_sub(1);
-        }).detach();
+        start_preload_thread();
     } catch (...) {
         com::live_objects.fetch_sub(1);
         throw;
     }
+}
+
+void finish_preloads() noexcept {
+#ifndef _WIN32
+    if (preload_registry == nullptr) return;
+    {
+        std::lock_guard<std::mutex> lock(preload_registry->mutex);
+        for (auto& running : preload_registry->running) running.first.join();
+    }
+    delete preload_registry;
+    preload_registry = nullptr;
+#endif
 }
 
 ISpTTSEngineImpl::~ISpTTSEngineImpl() {

@@ -44,4 +44,8 @@ private:
 // object so that it is not unloaded under it.
 void start_preload();
 
+// Waits for the preload threads still running code of this library; called
+// when the library is unloaded (Windows threads hold the library themselves).
+void finish_preloads() noexcept;
+
 }  // namespace zelvan_tts::sapi
