@@ -11,6 +11,10 @@
 
 namespace zelvan_tts {
 
+// The system's handle of an open object: a file descriptor here, a HANDLE on
+// Windows. Wide enough for either.
+using NativeHandle = std::intptr_t;
+
 // One connected stream, server or client side.
 class PipeConnection {
 public:
@@ -18,8 +22,12 @@ public:
     PipeConnection(const PipeConnection&) = delete;
     PipeConnection& operator=(const PipeConnection&) = delete;
 
-    // Reads exactly `count` bytes, gathering partial reads, within
-    // `timeout_ms` in all. False on time-out, end of stream or error.
+    // Reads exactly `count` bytes within `timeout_ms`. False on time-out, end
+    // of stream or error. A socket may hand over part of what the peer wrote,
+    // so here partial reads are gathered until the count arrives; a Windows
+    // pipe read is one operation that must bring the whole count, so a peer
+    // whose write held fewer bytes fails it. Protocol clients therefore write
+    // a header, and a payload, each in one write.
     bool read_exact(void* buffer, std::size_t count, int timeout_ms);
 
     // Writes all `count` bytes within `timeout_ms` in all. A vanished peer
@@ -38,30 +46,47 @@ private:
     friend std::unique_ptr<PipeConnection> connect_pipe(const std::string& name);
     friend bool make_connected_pipes(std::unique_ptr<PipeConnection>& first,
                                      std::unique_ptr<PipeConnection>& second);
-    explicit PipeConnection(int fd) : fd_(fd) {}
-    int fd_;
+    explicit PipeConnection(NativeHandle handle) : handle_(handle) {}
+    NativeHandle handle_;
 };
 
-// The server's listening endpoint, alive for the server's life.
+// The server's endpoint, alive for the server's life. A listening socket
+// takes any number of clients one after another; a Windows pipe instance
+// serves one client, so a fresh instance is made for each (prepare).
 class PipeListener {
 public:
-    // Starts listening on `name` (an object_name). Null when the name is
-    // taken or the endpoint cannot be made.
-    static std::unique_ptr<PipeListener> listen(const std::string& name);
+    // Opens the endpoint on `name` (an object_name). Null when the name is
+    // taken or the endpoint cannot be made; `error` then holds the system's
+    // error number.
+    static std::unique_ptr<PipeListener> listen(const std::string& name, int& error);
 
     ~PipeListener();
     PipeListener(const PipeListener&) = delete;
     PipeListener& operator=(const PipeListener&) = delete;
 
-    // The next client, or null when none came within `timeout_ms`.
+    // Makes the endpoint ready to take the next client, if it is not: nothing
+    // to do for a socket, a new pipe instance on Windows. False when that
+    // fails; `error` then holds the system's error number.
+    bool prepare(int& error);
+
+    // Whether the endpoint is ready to take a client (see prepare).
+    bool prepared() const;
+
+    // The next client, or null when none came within `timeout_ms`. Waiting
+    // goes on where the last call left off. When the endpoint failed (a
+    // client that came and went before it was taken, on Windows), this is
+    // null as well and prepared() is false.
     std::unique_ptr<PipeConnection> accept(int timeout_ms);
 
 private:
-    explicit PipeListener(int fd) : fd_(fd) {}
-    int fd_;
+    struct Endpoint;
+    explicit PipeListener(std::unique_ptr<Endpoint> endpoint);
+    std::unique_ptr<Endpoint> endpoint_;
 };
 
-// Connects to the server listening on `name`; null when none listens.
+// Connects to the server listening on `name`; null when none listens. A
+// server that is busy with another client is waited for, up to 30 s, where
+// the system makes a client wait (Windows); a socket queues the client.
 std::unique_ptr<PipeConnection> connect_pipe(const std::string& name);
 
 // Two connected, unnamed ends of one stream, as a server and its client see
@@ -75,15 +100,15 @@ bool make_connected_pipes(std::unique_ptr<PipeConnection>& first,
 class InstanceLock {
 public:
     // Null when the lock cannot be taken; `held_elsewhere` then tells
-    // whether another process holds it (rather than the system refusing).
+    // whether another holder has it (rather than the system refusing).
     static std::unique_ptr<InstanceLock> acquire(const std::string& name, bool& held_elsewhere);
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
 private:
-    explicit InstanceLock(int fd) : fd_(fd) {}
-    int fd_;
+    explicit InstanceLock(NativeHandle handle) : handle_(handle) {}
+    NativeHandle handle_;
 };
 
 // Milliseconds of a monotonic clock, wrapping at 32 bits: differences taken

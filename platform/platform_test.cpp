@@ -1,9 +1,10 @@
-#include "platform/aes.h"
 #include "platform/app_data.h"
+#include "platform/local_pipe.h"
 #include "platform/model_path_setting.h"
 #include "platform/module_path.h"
 #include "platform/named_signal.h"
 #include "platform/object_names.h"
+#include "platform/server_ready.h"
 #include "platform/utf8_path.h"
 
 #include <dlfcn.h>
@@ -12,19 +13,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 
 namespace zelvan_tts {
 namespace {
-
-std::vector<std::uint8_t> from_hex(const std::string& hex) {
-    std::vector<std::uint8_t> out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
 
 // Sets or unsets an environment variable for one scope.
 class ScopedEnv {
@@ -39,46 +33,6 @@ private:
     const char* name_;
     std::string old_;
 };
-
-TEST(Aes, MatchesTheStandardTestVectorAndRoundTrips) {
-    // CBC-AES256 example of NIST SP 800-38A, first block.
-    const auto key = from_hex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
-    const auto iv = from_hex("000102030405060708090a0b0c0d0e0f");
-    const auto plain = from_hex("6bc1bee22e409f96e93d7e117393172a");
-    auto cipher = aes256_cbc_encrypt(key.data(), iv.data(), plain.data(), plain.size());
-    ASSERT_EQ(cipher.size(), 32u);  // a full block of padding follows a whole block
-    EXPECT_EQ(std::vector<std::uint8_t>(cipher.begin(), cipher.begin() + 16),
-              from_hex("f58c4c04d6e5f1ba779eabfb5f7bfbd6"));
-    ASSERT_TRUE(aes256_cbc_decrypt(key.data(), iv.data(), cipher));
-    EXPECT_EQ(cipher, plain);
-
-    for (std::size_t size : {0u, 1u, 15u, 16u, 17u, 1000u}) {
-        std::vector<std::uint8_t> payload(size);
-        random_bytes(payload.data(), payload.size());
-        auto data = aes256_cbc_encrypt(key.data(), iv.data(), payload.data(), payload.size());
-        EXPECT_EQ(data.size(), (size / 16 + 1) * 16);
-        ASSERT_TRUE(aes256_cbc_decrypt(key.data(), iv.data(), data)) << size;
-        EXPECT_EQ(data, payload) << size;
-    }
-}
-
-TEST(Aes, RejectsBadLengthsAndBadPadding) {
-    std::vector<std::uint8_t> key(32, 7), iv(16, 9);
-    std::vector<std::uint8_t> empty;
-    EXPECT_FALSE(aes256_cbc_decrypt(key.data(), iv.data(), empty));
-    std::vector<std::uint8_t> partial(17, 1);
-    EXPECT_FALSE(aes256_cbc_decrypt(key.data(), iv.data(), partial));
-
-    const std::uint8_t payload[] = {1, 2, 3};
-    auto data = aes256_cbc_encrypt(key.data(), iv.data(), payload, sizeof payload);
-    key[0] ^= 1;  // wrong key: the padding comes out as noise
-    int accepted = 0;
-    for (int trial = 0; trial < 8; ++trial, key[1]++) {
-        auto copy = data;
-        accepted += aes256_cbc_decrypt(key.data(), iv.data(), copy) ? 1 : 0;
-    }
-    EXPECT_LE(accepted, 1);
-}
 
 TEST(ObjectNames, AppendTheNamespaceWhenSet) {
     const std::string uid = std::to_string(getuid());
@@ -141,6 +95,40 @@ TEST(ModuleFile, IsTheProgramOrTheLibraryThatHoldsTheCode) {
     probe(buffer, sizeof buffer);
     EXPECT_EQ(std::filesystem::path(buffer), std::filesystem::canonical(PROBE_LIBRARY));
     dlclose(library);
+}
+
+TEST(PipeListener, OneSocketTakesClientsOneAfterAnother) {
+    const std::string name = namespaced_name("@ZelvanTTSListenerTest." + std::to_string(getpid()));
+    int error = -1;
+    auto listener = PipeListener::listen(name, error);
+    ASSERT_NE(listener, nullptr) << error;
+    EXPECT_EQ(error, 0);
+    int taken = 0;
+    EXPECT_EQ(PipeListener::listen(name, taken), nullptr);
+    EXPECT_EQ(taken, EADDRINUSE) << "the system's error number";
+    EXPECT_EQ(PipeListener::listen("@", taken), nullptr);
+    EXPECT_EQ(taken, EINVAL);
+
+    // Readiness is the listening socket itself: nothing more to announce.
+    EXPECT_NE(ServerReadySignal::announce(object_name(NamedObject::ServerReady)), nullptr);
+
+    EXPECT_EQ(listener->accept(50), nullptr);
+    for (int client = 0; client < 2; ++client) {
+        ASSERT_TRUE(listener->prepare(error));
+        EXPECT_TRUE(listener->prepared());
+        auto pipe = connect_pipe(name);
+        ASSERT_NE(pipe, nullptr);
+        auto served = listener->accept(5000);
+        ASSERT_NE(served, nullptr);
+        const char byte = static_cast<char>('a' + client);
+        ASSERT_TRUE(pipe->write_all(&byte, 1, 5000));
+        char got = 0;
+        ASSERT_TRUE(served->read_exact(&got, 1, 5000));
+        EXPECT_EQ(got, byte);
+        EXPECT_TRUE(listener->prepared()) << "the socket outlives each client";
+    }
+    listener.reset();
+    EXPECT_EQ(connect_pipe(name), nullptr);
 }
 
 TEST(AppData, XdgConfigHomeThenHomeThenNothing) {

@@ -3,8 +3,10 @@
 #include "engine/model_constants.h"
 #include "engine/search_paths.h"
 #include "engine/voice_model.h"
+#include "platform/console_window.h"
 #include "platform/local_pipe.h"
 #include "platform/object_names.h"
+#include "platform/server_ready.h"
 #include "platform/utf8_path.h"
 #include "server/protocol.h"
 #include "server/request_handler.h"
@@ -12,7 +14,6 @@
 
 #include <torch/script.h>
 
-#include <cerrno>
 #include <iostream>
 #include <thread>
 
@@ -77,6 +78,7 @@ int run_server(const ServerOptions& options) {
     const auto instance_lock =
         InstanceLock::acquire(object_name(NamedObject::ServerMutex), held_elsewhere);
     if (!instance_lock && held_elsewhere) return 0;  // another server is running
+    if (!options.debug) hide_console_window();
 
     torch::jit::Module model;
     try {
@@ -93,11 +95,13 @@ int run_server(const ServerOptions& options) {
                    ", Sample rate: " + std::to_string(kSampleRate));
     debug_line(state, std::cout, "Starting pipe server...");
 
-    // Clients count the server as ready once the pipe listens, so it is only
-    // opened now that the model is loaded.
+    // Clients may connect from now on: the model is loaded. (Where readiness
+    // is the listening pipe itself, the pipe is only opened now for that
+    // reason.) Without the signal the server still serves.
+    const auto ready = ServerReadySignal::announce(object_name(NamedObject::ServerReady));
     const std::string pipe_name = object_name(NamedObject::Pipe);
-    std::unique_ptr<PipeListener> listener = PipeListener::listen(pipe_name);
-    const int listen_error = errno;
+    int pipe_error = 0;
+    std::unique_ptr<PipeListener> listener = PipeListener::listen(pipe_name, pipe_error);
     touch(state);
 
     bool first_attempt = true;
@@ -106,25 +110,20 @@ int run_server(const ServerOptions& options) {
             debug_line(state, std::cout, "Inactivity timeout reached, shutting down.");
             break;
         }
-        if (!listener) {
-            if (!first_attempt) listener = PipeListener::listen(pipe_name);
-            if (!listener) {
-                debug_line(state, std::cerr,
-                           "Failed to create pipe: " +
-                               std::to_string(first_attempt ? listen_error : errno));
-                first_attempt = false;
-                std::this_thread::sleep_for(std::chrono::milliseconds(kPipeRetryMs));
-                continue;
-            }
-        }
+        if (!listener && !first_attempt) listener = PipeListener::listen(pipe_name, pipe_error);
         first_attempt = false;
+        if (!listener || !listener->prepare(pipe_error)) {
+            debug_line(state, std::cerr, "Failed to create pipe: " + std::to_string(pipe_error));
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPipeRetryMs));
+            continue;
+        }
         debug_line(state, std::cout, "Waiting for client...");
         std::unique_ptr<PipeConnection> client;
-        while (state.running && !client) {
+        while (state.running && !client && listener->prepared()) {
             client = listener->accept(options.wait_step_ms);
             if (!client && inactive(state, options.inactivity_limit_ms)) state.running = false;
         }
-        if (!client) break;
+        if (!client) continue;  // stopped, or the endpoint failed and is made anew
 
         touch(state);
         debug_line(state, std::cout, "Client connected.");

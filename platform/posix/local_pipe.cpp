@@ -50,15 +50,16 @@ bool wait_for(int fd, short events, Clock::time_point deadline) {
 
 }  // namespace
 
-PipeConnection::~PipeConnection() { close(fd_); }
+PipeConnection::~PipeConnection() { close(static_cast<int>(handle_)); }
 
 bool PipeConnection::read_exact(void* buffer, std::size_t count, int timeout_ms) {
+    const int fd = static_cast<int>(handle_);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     auto* out = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        if (!wait_for(fd_, POLLIN, deadline)) return false;
-        const ssize_t n = recv(fd_, out + done, count - done, MSG_DONTWAIT);
+        if (!wait_for(fd, POLLIN, deadline)) return false;
+        const ssize_t n = recv(fd, out + done, count - done, MSG_DONTWAIT);
         if (n == 0) return false;  // the peer closed
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
@@ -70,12 +71,13 @@ bool PipeConnection::read_exact(void* buffer, std::size_t count, int timeout_ms)
 }
 
 bool PipeConnection::write_all(const void* buffer, std::size_t count, int timeout_ms) {
+    const int fd = static_cast<int>(handle_);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     const auto* in = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        if (!wait_for(fd_, POLLOUT, deadline)) return false;
-        const ssize_t n = send(fd_, in + done, count - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (!wait_for(fd, POLLOUT, deadline)) return false;
+        const ssize_t n = send(fd, in + done, count - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
             return false;
@@ -86,33 +88,57 @@ bool PipeConnection::write_all(const void* buffer, std::size_t count, int timeou
 }
 
 std::size_t PipeConnection::peek(void* buffer, std::size_t count) {
-    const ssize_t n = recv(fd_, buffer, count, MSG_PEEK | MSG_DONTWAIT);
+    const ssize_t n = recv(static_cast<int>(handle_), buffer, count, MSG_PEEK | MSG_DONTWAIT);
     return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
 bool PipeConnection::wait_readable(int timeout_ms) {
-    return wait_for(fd_, POLLIN, Clock::now() + std::chrono::milliseconds(timeout_ms));
+    return wait_for(static_cast<int>(handle_), POLLIN,
+                    Clock::now() + std::chrono::milliseconds(timeout_ms));
 }
 
-std::unique_ptr<PipeListener> PipeListener::listen(const std::string& name) {
+// One listening socket serves the server's whole life.
+struct PipeListener::Endpoint {
+    int fd;
+};
+
+PipeListener::PipeListener(std::unique_ptr<Endpoint> endpoint) : endpoint_(std::move(endpoint)) {}
+
+std::unique_ptr<PipeListener> PipeListener::listen(const std::string& name, int& error) {
+    error = 0;
     sockaddr_un address;
     socklen_t length;
-    if (!make_address(name, address, length)) return nullptr;
+    if (!make_address(name, address, length)) {
+        error = EINVAL;
+        return nullptr;
+    }
     const int fd = new_socket();
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        error = errno;
+        return nullptr;
+    }
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 8) != 0) {
+        error = errno;
         close(fd);
         return nullptr;
     }
-    return std::unique_ptr<PipeListener>(new PipeListener(fd));
+    return std::unique_ptr<PipeListener>(
+        new PipeListener(std::make_unique<Endpoint>(Endpoint{fd})));
 }
 
-PipeListener::~PipeListener() { close(fd_); }
+PipeListener::~PipeListener() { close(endpoint_->fd); }
+
+bool PipeListener::prepare(int& error) {
+    error = 0;
+    return true;
+}
+
+bool PipeListener::prepared() const { return true; }
 
 std::unique_ptr<PipeConnection> PipeListener::accept(int timeout_ms) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (wait_for(fd_, POLLIN, deadline)) {
-        const int fd = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    while (wait_for(endpoint_->fd, POLLIN, deadline)) {
+        const int fd = accept4(endpoint_->fd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd >= 0) return std::unique_ptr<PipeConnection>(new PipeConnection(fd));
         if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED) break;
     }
@@ -157,7 +183,7 @@ std::unique_ptr<InstanceLock> InstanceLock::acquire(const std::string& name, boo
     return std::unique_ptr<InstanceLock>(new InstanceLock(fd));
 }
 
-InstanceLock::~InstanceLock() { close(fd_); }
+InstanceLock::~InstanceLock() { close(static_cast<int>(handle_)); }
 
 std::uint32_t tick_count_ms() {
     timespec now{};
