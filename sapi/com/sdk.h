@@ -18,9 +18,8 @@
 #include <sapi.h>
 #include <sperror.h>
 
-// What the engine side of the platform publishes (sapiddk.h) and mingw-w64
-// does not ship: the engine and its output site, the text fragments and the
-// actions and skip types of the site.
+// Published error codes and event-interest helpers that mingw-w64's headers
+// lack.
 
 #ifndef SPERR_NO_MORE_ITEMS
 #define SPERR_NO_MORE_ITEMS MAKE_SAPI_ERROR(0x0039)
@@ -34,49 +33,6 @@ static_assert(SPERR_NOT_FOUND == static_cast<HRESULT>(0x8004503A), "published va
 constexpr ULONGLONG SPFEI_FLAGCHECK = (1ULL << 30) | (1ULL << 33);
 constexpr ULONGLONG SPFEI(SPEVENTENUM e) { return (1ULL << e) | SPFEI_FLAGCHECK; }
 #endif
-
-typedef struct SPVTEXTFRAG {
-    struct SPVTEXTFRAG* pNext;
-    SPVSTATE State;
-    LPCWSTR pTextStart;
-    ULONG ulTextLen;
-    ULONG ulTextSrcOffset;
-} SPVTEXTFRAG;
-
-typedef enum SPVESACTIONS {
-    SPVES_CONTINUE = 0,
-    SPVES_ABORT = 1,
-    SPVES_SKIP = 2,
-    SPVES_RATE = 4,
-    SPVES_VOLUME = 8,
-} SPVESACTIONS;
-
-typedef enum SPVSKIPTYPE { SPVST_SENTENCE = 1 } SPVSKIPTYPE;
-
-struct ISpTTSEngineSite : public ISpEventSink {
-    virtual DWORD STDMETHODCALLTYPE GetActions() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* written) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetRate(LONG* rate_adjust) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetVolume(USHORT* volume) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetSkipInfo(SPVSKIPTYPE* type, LONG* item_count) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CompleteSkip(LONG skipped) = 0;
-};
-
-struct ISpTTSEngine : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Speak(DWORD flags, REFGUID format_id,
-                                            const WAVEFORMATEX* wave_format,
-                                            const SPVTEXTFRAG* fragments,
-                                            ISpTTSEngineSite* site) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetOutputFormat(const GUID* target_format_id,
-                                                      const WAVEFORMATEX* target_wave_format,
-                                                      GUID* format_id,
-                                                      WAVEFORMATEX** wave_format) = 0;
-};
-
-inline constexpr IID IID_ISpTTSEngineSite = {
-    0x9880499B, 0xCCE9, 0x11D2, {0xB5, 0x03, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
-inline constexpr IID IID_ISpTTSEngine = {
-    0xA74D7C8E, 0x4CC5, 0x4F2F, {0xA6, 0xEB, 0x80, 0x4D, 0xEE, 0x18, 0x50, 0x0E}};
 
 // The other identifiers come from mingw-w64's sapi and uuid libraries, except
 // SPDFID_WaveFormatEx, which <sapi.h> declares and sdk.cpp defines.
@@ -335,47 +291,9 @@ struct SPVSTATE {
     SPVCONTEXT Context;
 };
 
-struct SPVTEXTFRAG {
-    SPVTEXTFRAG* pNext;
-    SPVSTATE State;
-    LPCWSTR pTextStart;
-    ULONG ulTextLen;
-    ULONG ulTextSrcOffset;
-};
-
-enum SPVESACTIONS {
-    SPVES_CONTINUE = 0,
-    SPVES_ABORT = 1,
-    SPVES_SKIP = 2,
-    SPVES_RATE = 4,
-    SPVES_VOLUME = 8,
-};
-
-enum SPVSKIPTYPE { SPVST_SENTENCE = 1 };
-
 struct ISpEventSink : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE AddEvents(const SPEVENT* events, ULONG count) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetEventInterest(ULONGLONG* interest) = 0;
-};
-
-struct ISpTTSEngineSite : ISpEventSink {
-    virtual DWORD STDMETHODCALLTYPE GetActions() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* written) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetRate(LONG* rate_adjust) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetVolume(USHORT* volume) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetSkipInfo(SPVSKIPTYPE* type, LONG* item_count) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CompleteSkip(LONG skipped) = 0;
-};
-
-struct ISpTTSEngine : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Speak(DWORD flags, REFGUID format_id,
-                                            const WAVEFORMATEX* wave_format,
-                                            const SPVTEXTFRAG* fragments,
-                                            ISpTTSEngineSite* site) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetOutputFormat(const GUID* target_format_id,
-                                                      const WAVEFORMATEX* target_wave_format,
-                                                      GUID* format_id,
-                                                      WAVEFORMATEX** wave_format) = 0;
 };
 
 // Published identifiers
@@ -395,10 +313,6 @@ inline constexpr IID IID_ISpObjectWithToken = {
     0x5B559F40, 0xE952, 0x11D2, {0xBB, 0x91, 0x00, 0xC0, 0x4F, 0x8E, 0xE6, 0xC0}};
 inline constexpr IID IID_ISpEventSink = {
     0xBE7A9CC9, 0x5F9E, 0x11D2, {0x96, 0x0F, 0x00, 0xC0, 0x4F, 0x8E, 0xE6, 0x28}};
-inline constexpr IID IID_ISpTTSEngineSite = {
-    0x9880499B, 0xCCE9, 0x11D2, {0xB5, 0x03, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
-inline constexpr IID IID_ISpTTSEngine = {
-    0xA74D7C8E, 0x4CC5, 0x4F2F, {0xA6, 0xEB, 0x80, 0x4D, 0xEE, 0x18, 0x50, 0x0E}};
 inline constexpr CLSID CLSID_SpObjectToken = {
     0xEF411752, 0x3736, 0x4CB4, {0x9C, 0x8C, 0x8E, 0xF4, 0xCC, 0xB5, 0x8E, 0xFE}};
 inline constexpr GUID SPDFID_WaveFormatEx = {
@@ -425,3 +339,50 @@ LSTATUS RegCloseKey(HKEY key);
 }
 
 #endif
+
+// The engine side of the platform (published in sapiddk.h, which neither
+// mingw-w64 nor the stand-in platform provide): the engine and its output
+// site, the text fragments, and the actions and skip types of the site.
+
+typedef struct SPVTEXTFRAG {
+    struct SPVTEXTFRAG* pNext;
+    SPVSTATE State;
+    LPCWSTR pTextStart;
+    ULONG ulTextLen;
+    ULONG ulTextSrcOffset;
+} SPVTEXTFRAG;
+
+typedef enum SPVESACTIONS {
+    SPVES_CONTINUE = 0,
+    SPVES_ABORT = 1,
+    SPVES_SKIP = 2,
+    SPVES_RATE = 4,
+    SPVES_VOLUME = 8,
+} SPVESACTIONS;
+
+typedef enum SPVSKIPTYPE { SPVST_SENTENCE = 1 } SPVSKIPTYPE;
+
+struct ISpTTSEngineSite : public ISpEventSink {
+    virtual DWORD STDMETHODCALLTYPE GetActions() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* written) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetRate(LONG* rate_adjust) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetVolume(USHORT* volume) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetSkipInfo(SPVSKIPTYPE* type, LONG* item_count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CompleteSkip(LONG skipped) = 0;
+};
+
+struct ISpTTSEngine : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Speak(DWORD flags, REFGUID format_id,
+                                            const WAVEFORMATEX* wave_format,
+                                            const SPVTEXTFRAG* fragments,
+                                            ISpTTSEngineSite* site) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetOutputFormat(const GUID* target_format_id,
+                                                      const WAVEFORMATEX* target_wave_format,
+                                                      GUID* format_id,
+                                                      WAVEFORMATEX** wave_format) = 0;
+};
+
+inline constexpr IID IID_ISpTTSEngineSite = {
+    0x9880499B, 0xCCE9, 0x11D2, {0xB5, 0x03, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
+inline constexpr IID IID_ISpTTSEngine = {
+    0xA74D7C8E, 0x4CC5, 0x4F2F, {0xA6, 0xEB, 0x80, 0x4D, 0xEE, 0x18, 0x50, 0x0E}};
