@@ -2,19 +2,8 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 
 namespace zelvan_tts {
-
-std::string namespaced_name(std::string_view base) {
-    std::string name(base);
-    const char* ns = std::getenv("ZELVAN_TTS_NAMESPACE");
-    if (ns != nullptr && ns[0] != '\0') {
-        name += '.';
-        name += ns;
-    }
-    return name;
-}
 
 std::string object_name(NamedObject object) {
     switch (object) {
