@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-
 namespace zelvan_tts {
 
 std::string object_name(NamedObject object) {
