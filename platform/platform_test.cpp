@@ -3,6 +3,7 @@
 #include "platform/model_path_setting.h"
 #include "platform/module_path.h"
 #include "platform/named_signal.h"
+#include "platform/named_signal_checks.h"
 #include "platform/object_names.h"
 #include "platform/server_ready.h"
 #include "platform/utf8_path.h"
@@ -149,12 +150,7 @@ TEST(NamedSignal, HoldsAtMostOnePendingSignalSharedByName) {
     auto b = NamedSignal::create_or_open(name);
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
-    EXPECT_FALSE(a->test_and_consume());
-    a->set();
-    a->set();
-    EXPECT_TRUE(b->test_and_consume());
-    EXPECT_FALSE(a->test_and_consume()) << "two sets leave one signal";
-    EXPECT_FALSE(b->test_and_consume());
+    platform_test::expect_one_pending_signal(*a, *b);
 
     // Another process sees the same signal.
     a->set();

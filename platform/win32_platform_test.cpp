@@ -9,6 +9,7 @@
 #include "platform/model_path_setting.h"
 #include "platform/module_path.h"
 #include "platform/named_signal.h"
+#include "platform/named_signal_checks.h"
 #include "platform/object_names.h"
 #include "platform/process_launch.h"
 #include "platform/server_ready.h"
@@ -442,12 +443,7 @@ TEST(NamedSignal, HoldsOneSignalThatTheFirstTestConsumesInAnyProcess) {
     auto b = NamedSignal::create_or_open(name);
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
-    EXPECT_FALSE(a->test_and_consume());
-    a->set();
-    a->set();
-    EXPECT_TRUE(b->test_and_consume());
-    EXPECT_FALSE(a->test_and_consume()) << "two sets leave one signal";
-    EXPECT_FALSE(b->test_and_consume());
+    platform_test::expect_one_pending_signal(*a, *b);
 
     EXPECT_EQ(run_peer({L"signal", wide(name)}), 1) << "nothing pending";
     b->set();

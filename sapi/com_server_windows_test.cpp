@@ -3,6 +3,7 @@
 // library that cannot synthesise here (no model, or no LibTorch at all).
 #include "sapi/class_ids.h"
 #include "sapi/com/com_ptr.h"
+#include "sapi/engine_object_checks.h"
 #include "sapi/test_object_token.h"
 #include "sapi/windows_plugin.h"
 
@@ -117,26 +118,11 @@ TEST_F(ComServer, EngineHasTwoInterfacePointersWithOneCount) {
     ASSERT_TRUE(engine);
     com::ptr<ISpObjectWithToken> with_token;
     ASSERT_EQ(engine->QueryInterface(IID_ISpObjectWithToken, with_token.receive_void()), S_OK);
-    EXPECT_NE(static_cast<void*>(with_token.get()), static_cast<void*>(engine.get()));
-    // engine + with_token = 2; AddRef through either counts on the same object.
-    EXPECT_EQ(with_token->AddRef(), 3u);
-    EXPECT_EQ(engine->AddRef(), 4u);
-    EXPECT_EQ(engine->Release(), 3u);
-    EXPECT_EQ(with_token->Release(), 2u);
+    expect_one_object(engine.get(), with_token.get());
 
-    com::ptr<IUnknown> unknown;
-    ASSERT_EQ(with_token->QueryInterface(IID_IUnknown, unknown.receive_void()), S_OK);
-    EXPECT_EQ(static_cast<void*>(unknown.get()), static_cast<void*>(engine.get()));
-
-    // A new engine holds no token and refuses a null one.
-    ISpObjectToken* token = reinterpret_cast<ISpObjectToken*>(1);
-    EXPECT_EQ(with_token->GetObjectToken(&token), E_UNEXPECTED);
-    EXPECT_EQ(token, nullptr);
-    EXPECT_EQ(with_token->GetObjectToken(nullptr), E_POINTER);
-    EXPECT_EQ(with_token->SetObjectToken(nullptr), E_INVALIDARG);
+    expect_no_token(with_token.get());
 
     engine.reset();
-    unknown.reset();
     EXPECT_EQ(lib.DllCanUnloadNow(), S_FALSE);
     with_token.reset();
     EXPECT_EQ(lib.DllCanUnloadNow(), S_OK);
@@ -170,21 +156,7 @@ TEST_F(ComServer, EngineKeepsItsTokenAndGivesTheOutputFormat) {
 
     com::ptr<ISpTTSEngine> speaker;
     ASSERT_EQ(engine->QueryInterface(IID_ISpTTSEngine, speaker.receive_void()), S_OK);
-    GUID format_id = GUID_NULL;
-    WAVEFORMATEX* format = nullptr;
-    EXPECT_EQ(speaker->GetOutputFormat(nullptr, nullptr, nullptr, &format), E_POINTER);
-    EXPECT_EQ(speaker->GetOutputFormat(nullptr, nullptr, &format_id, nullptr), E_POINTER);
-    ASSERT_EQ(speaker->GetOutputFormat(&SPDFID_WaveFormatEx, nullptr, &format_id, &format), S_OK);
-    ASSERT_NE(format, nullptr);
-    EXPECT_EQ(format_id, SPDFID_WaveFormatEx);
-    EXPECT_EQ(format->wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(format->nChannels, 1);
-    EXPECT_EQ(format->nSamplesPerSec, 48000u);
-    EXPECT_EQ(format->nAvgBytesPerSec, 96000u);
-    EXPECT_EQ(format->nBlockAlign, 2);
-    EXPECT_EQ(format->wBitsPerSample, 16);
-    EXPECT_EQ(format->cbSize, 0);
-    CoTaskMemFree(format);
+    expect_output_format(speaker.get());
 
     speaker.reset();
     engine.reset();

@@ -1,3 +1,4 @@
+#include "sapi/engine_object_checks.h"
 #include "sapi/plugin_fixture.h"
 #include "speech_platform/com_runtime.h"
 #include "speech_platform/platform_session.h"
@@ -35,20 +36,7 @@ com::ptr<ISpObjectWithToken> with_token(ISpTTSEngine* engine) {
 
 TEST(Speak, OutputFormatAndArguments) {
     auto engine = make_engine(0);
-    GUID id{};
-    WAVEFORMATEX* format = nullptr;
-    EXPECT_EQ(engine->GetOutputFormat(nullptr, nullptr, nullptr, &format), E_POINTER);
-    EXPECT_EQ(engine->GetOutputFormat(nullptr, nullptr, &id, nullptr), E_POINTER);
-    ASSERT_EQ(engine->GetOutputFormat(nullptr, nullptr, &id, &format), S_OK);
-    EXPECT_EQ(id, SPDFID_WaveFormatEx);
-    EXPECT_EQ(format->wFormatTag, 1);
-    EXPECT_EQ(format->nChannels, 1);
-    EXPECT_EQ(format->nSamplesPerSec, 48000u);
-    EXPECT_EQ(format->nAvgBytesPerSec, 96000u);
-    EXPECT_EQ(format->nBlockAlign, 2);
-    EXPECT_EQ(format->wBitsPerSample, 16);
-    EXPECT_EQ(format->cbSize, 0);
-    CoTaskMemFree(format);
+    expect_output_format(engine.get());
 
     sp::engine_site site;
     sp::fragment_list fragments;
