@@ -48,7 +48,8 @@ void add_part(std::vector<TokenRecord>& records, std::string_view part) {
     record.text = std::string(part);
     if (part != "-") {
         record.clean = clean_form(part);
-        record.is_word = !record.clean.empty();
+        // Every letter of a clean form takes two bytes.
+        record.is_word = !record.clean.empty() && record.clean.size() <= 2 * kMaxStressWordLetters;
     }
     records.push_back(std::move(record));
 }

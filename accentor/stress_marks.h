@@ -45,10 +45,16 @@ std::string accentor_language(std::string_view iso639_3);
 // The vowels of `lang`; an unknown code takes the Russian ones.
 VowelSets vowel_sets(std::string_view lang);
 
+// A word of more Cyrillic letters than this is no word of the language (a
+// run glued together without spaces): it gets no stress, and the model never
+// sees it.
+inline constexpr std::size_t kMaxStressWordLetters = 48;
+
 // Cuts `text` at runs of ASCII white space (blank, tab, LF, VT, FF, CR) and
 // then at each hyphen-minus; white space runs and hyphens become records that
 // are not words. A part is a word when it has a Cyrillic letter, except the
-// particle "то" after a hyphen (кто-то), which gets no stress.
+// particle "то" after a hyphen (кто-то), which gets no stress, and a part
+// of more than kMaxStressWordLetters letters.
 std::vector<TokenRecord> split_words(std::string_view text);
 
 // The lookup for the letters of `vowels_lower` and `vowels_upper`.

@@ -99,24 +99,21 @@ BENCHMARK(BM_FindHomographs);
 std::vector<torch::jit::IValue> model_inputs(const HomoSolver& solver, const std::string& text) {
     std::vector<std::vector<std::int32_t>> rows;
     std::vector<std::int64_t> opens, closes;
+    PieceCache cache;
     for (const auto& occurrence : find_homographs(text, solver.homodict)) {
-        rows.push_back(solver.encode(mark_homograph(text, occurrence)));
+        rows.push_back(solver.row(text, occurrence, cache));
         const auto& ids = rows.back();
         opens.push_back(std::find(ids.begin(), ids.end(), solver.homo_open_id) - ids.begin());
         closes.push_back(std::find(ids.begin(), ids.end(), solver.homo_close_id) - ids.begin());
     }
     std::size_t width = 0;
     for (const auto& row : rows) width = std::max(width, row.size());
-    width = std::min<std::size_t>(width, kHomographMaxIds);
     at::Tensor ids = torch::full({std::int64_t(rows.size()), std::int64_t(width)},
                                  std::int64_t(solver.pad_id), torch::kLong);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        for (std::size_t j = 0; j < std::min(width, rows[i].size()); ++j) {
+        for (std::size_t j = 0; j < rows[i].size(); ++j) {
             ids[std::int64_t(i)][std::int64_t(j)] = rows[i][j];
         }
-    }
-    for (auto* positions : {&opens, &closes}) {
-        for (auto& position : *positions) position = std::min<std::int64_t>(position, width - 1);
     }
     return {ids, torch::tensor(opens), torch::tensor(closes)};
 }

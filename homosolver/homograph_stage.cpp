@@ -2,6 +2,7 @@
 
 #include "homosolver/homosolver.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -41,13 +42,21 @@ void release_homosolver() {
 }
 
 std::string apply_homosolver(const std::string& text, const std::string& language) {
-    if (language != "rus") return text;
+    return apply_homosolver(text, 0, text.size(), language);
+}
+
+std::string apply_homosolver(std::string_view text, std::size_t begin, std::size_t end,
+                             const std::string& language) {
+    end = std::min(end, text.size());
+    begin = std::min(begin, end);
+    const std::string_view part = text.substr(begin, end - begin);
+    if (language != "rus") return std::string(part);
     try {
         const HomoSolver& solver = get_homosolver();
-        if (!solver.initialized) return text;
-        return solver.resolve(text);
+        if (!solver.initialized) return std::string(part);
+        return solver.resolve(text, begin, end);
     } catch (...) {
-        return text;
+        return std::string(part);
     }
 }
 

@@ -3,7 +3,9 @@
 // released when the stage is switched off. No LibTorch here.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace zelvan_tts {
 
@@ -22,5 +24,11 @@ void release_homosolver();
 // `text` with its Russian homographs resolved when `language` is "rus" and
 // the resources are loaded; otherwise, and on any failure, `text` itself.
 std::string apply_homosolver(const std::string& text, const std::string& language);
+
+// The bytes [begin, end) of `text` with their homographs resolved, the text
+// around them read as context only (HomoSolver::resolve); those bytes
+// unchanged when apply_homosolver would give its input back.
+std::string apply_homosolver(std::string_view text, std::size_t begin, std::size_t end,
+                             const std::string& language);
 
 }  // namespace zelvan_tts

@@ -186,10 +186,27 @@ std::vector<std::int32_t> HomoSolver::encode(const std::string& text) const {
     return wordpiece_encode(text, vocab, cls_id, sep_id, unk_id);
 }
 
+std::vector<std::int32_t> HomoSolver::row(std::string_view text,
+                                          const HomographOccurrence& occurrence,
+                                          PieceCache& cache) const {
+    const PieceIds piece_ids = [this](std::string_view piece) {
+        return wordpiece_ids(piece, vocab, unk_id);
+    };
+    return homograph_window(text, occurrence, {cls_id, sep_id, homo_open_id, homo_close_id},
+                            piece_ids, cache);
+}
+
 std::string HomoSolver::resolve(const std::string& text) const {
-    if (text.empty()) return text;
-    const std::vector<HomographOccurrence> occurrences = find_homographs(text, homodict);
-    if (occurrences.empty()) return text;
+    return resolve(text, 0, text.size());
+}
+
+std::string HomoSolver::resolve(std::string_view text, std::size_t begin, std::size_t end) const {
+    end = std::min(end, text.size());
+    begin = std::min(begin, end);
+    std::string output(text.substr(begin, end - begin));
+    if (output.empty()) return output;
+    std::vector<HomographOccurrence> occurrences = find_homographs(output, homodict);
+    if (occurrences.empty()) return output;
 
     struct BatchRow {
         std::vector<std::int32_t> ids;
@@ -198,8 +215,13 @@ std::string HomoSolver::resolve(const std::string& text) const {
         const HomographOccurrence* occurrence;
     };
     std::vector<BatchRow> rows;
-    for (const HomographOccurrence& occurrence : occurrences) {
-        std::vector<std::int32_t> ids = encode(mark_homograph(text, occurrence));
+    PieceCache cache;
+    for (HomographOccurrence& occurrence : occurrences) {
+        // Rows see the occurrence where it stands in the whole text.
+        HomographOccurrence placed = occurrence;
+        placed.start += begin;
+        placed.end += begin;
+        std::vector<std::int32_t> ids = row(text, placed, cache);
         const auto open = std::find(ids.begin(), ids.end(), homo_open_id);
         const auto close = std::find(ids.begin(), ids.end(), homo_close_id);
         if (open == ids.end() || close == ids.end()) continue;
@@ -207,47 +229,46 @@ std::string HomoSolver::resolve(const std::string& text) const {
         const std::int64_t close_index = close - ids.begin();
         rows.push_back({std::move(ids), open_index, close_index, &occurrence});
     }
-    if (rows.empty()) return text;
+    if (rows.empty()) return output;
     if (!model) throw std::runtime_error("Homograph model not loaded");
 
-    // One batch: rows padded to the longest, all cut at the classifier's
-    // limit, marker positions kept inside the cut.
-    std::size_t longest = 0;
-    for (const BatchRow& row : rows) longest = std::max(longest, row.ids.size());
-    const auto batch = static_cast<std::int64_t>(rows.size());
-    const std::int64_t width =
-        std::min<std::int64_t>(static_cast<std::int64_t>(longest), kHomographMaxIds);
-    at::Tensor ids = torch::full({batch, width}, static_cast<std::int64_t>(pad_id), torch::kLong);
-    at::Tensor opens = torch::empty({batch}, torch::kLong);
-    at::Tensor closes = torch::empty({batch}, torch::kLong);
-    {
-        auto id_rows = ids.accessor<std::int64_t, 2>();
-        auto open_at = opens.accessor<std::int64_t, 1>();
-        auto close_at = closes.accessor<std::int64_t, 1>();
-        for (std::int64_t i = 0; i < batch; ++i) {
-            const BatchRow& row = rows[static_cast<std::size_t>(i)];
-            const auto count =
-                std::min<std::int64_t>(static_cast<std::int64_t>(row.ids.size()), width);
-            for (std::int64_t j = 0; j < count; ++j)
-                id_rows[i][j] = row.ids[static_cast<std::size_t>(j)];
-            open_at[i] = std::min(row.open, width - 1);
-            close_at[i] = std::min(row.close, width - 1);
+    // Batches of rows padded to their longest; every row already fits the
+    // classifier and holds its markers.
+    std::vector<float> choices;
+    choices.reserve(rows.size());
+    for (std::size_t first = 0; first < rows.size(); first += kHomographBatchRows) {
+        const std::size_t last = std::min(rows.size(), first + kHomographBatchRows);
+        std::size_t longest = 0;
+        for (std::size_t i = first; i < last; ++i) longest = std::max(longest, rows[i].ids.size());
+        const auto batch = static_cast<std::int64_t>(last - first);
+        const auto width = static_cast<std::int64_t>(longest);
+        at::Tensor ids =
+            torch::full({batch, width}, static_cast<std::int64_t>(pad_id), torch::kLong);
+        at::Tensor opens = torch::empty({batch}, torch::kLong);
+        at::Tensor closes = torch::empty({batch}, torch::kLong);
+        {
+            auto id_rows = ids.accessor<std::int64_t, 2>();
+            auto open_at = opens.accessor<std::int64_t, 1>();
+            auto close_at = closes.accessor<std::int64_t, 1>();
+            for (std::int64_t i = 0; i < batch; ++i) {
+                const BatchRow& row = rows[first + static_cast<std::size_t>(i)];
+                for (std::size_t j = 0; j < row.ids.size(); ++j)
+                    id_rows[i][static_cast<std::int64_t>(j)] = row.ids[j];
+                open_at[i] = row.open;
+                close_at[i] = row.close;
+            }
         }
-    }
-
-    at::Tensor choices;
-    {
         c10::InferenceMode inference;
         const at::Tensor logits = model->forward({ids, opens, closes}).toTensor();
         // Half to even: a logit of exactly 0 picks the first variant.
-        choices = torch::round(torch::sigmoid(logits));
+        const at::Tensor picked = torch::round(torch::sigmoid(logits));
+        for (std::int64_t i = 0; i < batch; ++i) choices.push_back(picked[i].item<float>());
     }
 
-    std::string output = text;
     std::ptrdiff_t shift = 0;
-    for (std::int64_t i = 0; i < batch; ++i) {
-        const HomographOccurrence& occurrence = *rows[static_cast<std::size_t>(i)].occurrence;
-        const float x = choices[i].item<float>();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const HomographOccurrence& occurrence = *rows[i].occurrence;
+        const float x = choices[i];
         std::vector<std::string> variants = homodict.at(occurrence.key);
         if (variants.empty()) continue;  // nothing to choose: the word stays as written
         std::sort(variants.begin(), variants.end());

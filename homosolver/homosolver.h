@@ -4,6 +4,7 @@
 #pragma once
 
 #include "homosolver/homograph_text.h"
+#include "homosolver/homograph_window.h"
 #include "homosolver/wordpiece_tokenizer.h"
 
 #include <cstdint>
@@ -17,8 +18,8 @@ struct Module;
 
 namespace zelvan_tts {
 
-// The classifier reads at most this many ids per row.
-inline constexpr std::int64_t kHomographMaxIds = 512;
+// Rows per classifier call: a long text is decided a batch at a time.
+inline constexpr std::size_t kHomographBatchRows = 64;
 
 class HomoSolver {
 public:
@@ -53,6 +54,17 @@ public:
     // classifier chose, in the word's letter case. Throws on a model error;
     // the caller keeps its text then.
     std::string resolve(const std::string& text) const;
+
+    // The bytes [begin, end) of `text`, resolved: the words found there are
+    // decided, the text around serves as their context. With `begin` and
+    // `end` at white space (or the ends of the text), and the text reaching
+    // kHomographContextBytes + 1 bytes beyond them (or to its own ends), the
+    // result is exactly that part of what the whole text resolves to.
+    std::string resolve(std::string_view text, std::size_t begin, std::size_t end) const;
+
+    // The classifier's row for one occurrence (homograph_window).
+    std::vector<std::int32_t> row(std::string_view text, const HomographOccurrence& occurrence,
+                                  PieceCache& cache) const;
 
     bool initialized = false;
     std::unique_ptr<torch::jit::Module> model;

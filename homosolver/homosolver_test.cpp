@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -317,7 +318,7 @@ TEST_F(HomoSolverResolve, QuantisedEmbeddingsAreRestored) {
     }
 }
 
-TEST_F(HomoSolverResolve, RowsArePaddedWithThePadIdAndCutAt512) {
+TEST_F(HomoSolverResolve, RowsArePaddedWithThePadId) {
     // [PAD] at id 6: a row that ends in padding gets +4 on top of замок's -2.
     HomographResources resources = standard_homograph_resources();
     resources.vocab = {"[UNK]", "[CLS]", "[SEP]", "[HOMO]", "[/HOMO]", "замок", "[PAD]", "да"};
@@ -326,19 +327,64 @@ TEST_F(HomoSolverResolve, RowsArePaddedWithThePadIdAndCutAt512) {
     // Marking the first замок splits "xзамок" ([UNK]) into "x" and замок:
     // the second row is one id shorter and ends in padding.
     EXPECT_EQ(resolve(resources, "xзамок замок"), "xз+амок зам+ок");
+}
 
-    // 2 + 600 + 1 words: the rows are cut at 512 ids. The first замок is read
-    // in place; the last one's markers lie beyond the cut, so its row is read
-    // at 511, where a "да" stands.
-    std::string text = "замок";
-    for (int i = 0; i < 600; ++i) text += " да";
-    text += " замок";
-    const std::string resolved = resolve(resources, text);
-    const std::string head = "з+амок да да";
-    const std::string tail = "да да зам+ок";
-    EXPECT_EQ(resolved.substr(0, head.size()), head);
-    EXPECT_EQ(resolved.substr(resolved.size() - tail.size()), tail);
-    EXPECT_EQ(resolved.size(), text.size() + 2);
+TEST_F(HomoSolverResolve, EachOccurrenceReadsAWindowAroundIt) {
+    HomographResources resources = standard_homograph_resources();
+    resources.vocab = {"[UNK]", "[CLS]", "[SEP]", "[HOMO]", "[/HOMO]", "замок", "[PAD]", "да"};
+    resources.model.word_logits = {{"замок", -2.0f}, {"да", 2.0f}};
+    install(resources);
+    HomoSolver solver;
+    solver.initialize();
+    ASSERT_TRUE(solver.initialized);
+
+    std::string many;
+    for (int i = 0; i < 600; ++i) many += " да";
+    const std::string glued(2000, ',');
+    const std::string wide(4000, 'x');  // one [UNK] each, 4000 bytes
+    const struct {
+        std::string text;
+        std::size_t longest;  // the longest row it may give
+    } cases[] = {
+        // Rows that fit are the whole marked text, as they always were.
+        {"xзамок замок", 0},
+        {"Замок,\tда\r\nзамок!  да\x00\xFF замок", 0},
+        // Long texts: at the start, in the middle and at the end.
+        {"замок" + many + " замок" + many + " замок", kHomographMaxIds},
+        // A run of punctuation glued to the word is cut around the markers.
+        {glued + "замок" + glued, kHomographMaxIds},
+        // Few ids but many bytes: pieces beyond the byte bound stay out.
+        {"замок " + wide + " " + wide + " " + wide + " замок", 7},
+    };
+    for (const auto& c : cases) {
+        const auto occurrences = find_homographs(c.text, solver.homodict);
+        ASSERT_FALSE(occurrences.empty()) << c.text.size();
+        PieceCache cache;
+        for (const HomographOccurrence& occurrence : occurrences) {
+            const std::vector<std::int32_t> row = solver.row(c.text, occurrence, cache);
+            if (c.longest == 0) {
+                EXPECT_EQ(row, solver.encode(mark_homograph(c.text, occurrence))) << c.text;
+                continue;
+            }
+            EXPECT_LE(row.size(), c.longest) << c.text.size() << " at " << occurrence.start;
+            const auto open = std::find(row.begin(), row.end(), solver.homo_open_id);
+            ASSERT_NE(open, row.end()) << occurrence.start;
+            ASSERT_LT(open + 2, row.end());
+            EXPECT_EQ(open[1], 5) << "замок inside its markers at " << occurrence.start;
+            EXPECT_EQ(open[2], solver.homo_close_id);
+            EXPECT_EQ(row.front(), solver.cls_id);
+            EXPECT_EQ(row.back(), solver.sep_id);
+        }
+    }
+
+    // Each замок of the long text is read at its own markers: its own logit.
+    const std::string text = "замок" + many + " замок" + many + " замок";
+    std::string expected = "з+амок" + many + " з+амок" + many + " з+амок";
+    EXPECT_EQ(solver.resolve(text), expected);
+    // A part of the text resolves as it does inside the whole text.
+    const std::size_t middle = text.find(" замок") + 1;
+    // (the first one gained its plus before it)
+    EXPECT_EQ(solver.resolve(text, middle, middle + 20), expected.substr(middle + 1, 21));
 }
 
 }  // namespace

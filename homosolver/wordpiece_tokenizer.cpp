@@ -25,7 +25,7 @@ void emit_token(std::string& token, std::vector<std::string>& out) {
 
 }  // namespace
 
-std::vector<std::string> basic_tokenize(const std::string& text) {
+std::vector<std::string> basic_tokenize(std::string_view text) {
     std::vector<std::string> out;
     std::string token;
     for (const char32_t cp : utf8_to_utf32(text)) {
@@ -88,21 +88,28 @@ std::vector<std::string> wordpiece(const std::string& token, const WordPieceVoca
     return pieces;
 }
 
-std::vector<std::int32_t> wordpiece_encode(const std::string& text, const WordPieceVocab& vocab,
-                                           std::int32_t cls_id, std::int32_t sep_id,
-                                           std::int32_t unk_id) {
-    std::vector<std::int32_t> ids{cls_id};
-    const auto push_piece = [&](const std::string& piece) {
-        const auto it = vocab.find(piece);
-        ids.push_back(it != vocab.end() ? it->second : unk_id);
-    };
+std::vector<std::int32_t> wordpiece_ids(std::string_view text, const WordPieceVocab& vocab,
+                                        std::int32_t unk_id) {
+    std::vector<std::int32_t> ids;
     for (const std::string& token : basic_tokenize(text)) {
         if (const auto it = vocab.find(token); it != vocab.end()) {
             ids.push_back(it->second);
             continue;
         }
-        for (const std::string& piece : wordpiece(token, vocab)) push_piece(piece);
+        for (const std::string& piece : wordpiece(token, vocab)) {
+            const auto it = vocab.find(piece);
+            ids.push_back(it != vocab.end() ? it->second : unk_id);
+        }
     }
+    return ids;
+}
+
+std::vector<std::int32_t> wordpiece_encode(const std::string& text, const WordPieceVocab& vocab,
+                                           std::int32_t cls_id, std::int32_t sep_id,
+                                           std::int32_t unk_id) {
+    std::vector<std::int32_t> ids{cls_id};
+    const std::vector<std::int32_t> pieces = wordpiece_ids(text, vocab, unk_id);
+    ids.insert(ids.end(), pieces.begin(), pieces.end());
     ids.push_back(sep_id);
     return ids;
 }

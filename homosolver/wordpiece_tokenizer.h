@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -25,7 +26,7 @@ inline constexpr std::size_t kMaxWordPieceTokenBytes = 200;
 // Splits at tab, LF, CR and space only (a no-break space is part of a
 // token), drops U+0000 and U+FFFD (undecodable bytes among them), keeps the
 // two markers whole and splits every other token with split_punctuation.
-std::vector<std::string> basic_tokenize(const std::string& text);
+std::vector<std::string> basic_tokenize(std::string_view text);
 
 // Cuts a token at each printable ASCII character that is neither a letter
 // nor a digit; each such character becomes a piece of its own. Non-ASCII
@@ -36,6 +37,11 @@ std::vector<std::string> split_punctuation(const std::string& token);
 // or the single piece [UNK] when the token is too long or some part of it
 // has no piece.
 std::vector<std::string> wordpiece(const std::string& token, const WordPieceVocab& vocab);
+
+// The ids of the text's pieces (a token that is itself in the vocabulary is
+// taken whole; a piece missing from it becomes `unk_id`), without framing.
+std::vector<std::int32_t> wordpiece_ids(std::string_view text, const WordPieceVocab& vocab,
+                                        std::int32_t unk_id);
 
 // [CLS], the ids of the text's pieces (a token that is itself in the
 // vocabulary is taken whole; a piece missing from it becomes `unk_id`), [SEP].
