@@ -5,6 +5,9 @@
 #include "demo/homograph_demo.h"
 #include "demo/stress_features.h"
 #include "engine/data_files.h"
+#include "engine/text_stages.h"
+#include "text/normalization.h"
+#include "text/transliteration.h"
 #include "homosolver/homograph_stage.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +16,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <sstream>
 
 namespace zelvan_tts::demo {
@@ -93,6 +97,54 @@ TEST_F(DemoTextModels, HomographResolverFollowsContextWords) {
     };
     for (const auto& c : cases) EXPECT_EQ(apply_homosolver(c.text, "rus"), c.resolved) << c.text;
     EXPECT_EQ(apply_homosolver("Старинный замок.", "bel"), "Старинный замок.");
+}
+
+TEST_F(DemoTextModels, BlockByBlockStagesEqualTheWholeText) {
+    // Homographs with the context words that decide them, numbers, Latin
+    // words and sentence ends, shuffled so that homographs and their cues
+    // fall on both sides of block edges.
+    const std::vector<std::string> words = {
+        "замок", "Замок", "старинный", "ключ", "двери", "мука", "хлеба", "все", "гости",
+        "стрелки", "часах", "Меткие", "молоко", "хорошо", "250", "-7", "Hello", "кто-то",
+        "работа", "человека", "и", "на", "в", "1999", "world"};
+    const std::vector<std::string> ends = {" ", " ", " ", ", ", ". ", "! ", "?\n", ".\n\n",
+                                           "\t", ";  "};
+    std::mt19937 random(20261210);
+    const RuntimeSettings both{true, true};
+    for (const std::size_t size : {200u, 5000u, 40000u}) {
+        std::string text;
+        while (text.size() < size) {
+            text += words[random() % words.size()];
+            text += ends[random() % ends.size()];
+        }
+        ProcessedText whole;
+        whole.numbers = normalize_numbers(text, "rus");
+        whole.homographs = apply_homosolver(whole.numbers, "rus");
+        whole.stress = apply_accentor(whole.homographs, "rus");
+        whole.script = transliterate(whole.stress, "rus");
+        const ProcessedText blocks = process_text(text, "rus", both);
+        EXPECT_EQ(blocks.numbers, whole.numbers) << size;
+        EXPECT_EQ(blocks.homographs, whole.homographs) << size;
+        EXPECT_EQ(blocks.stress, whole.stress) << size;
+        EXPECT_EQ(blocks.script, whole.script) << size;
+        EXPECT_NE(whole.homographs, whole.numbers) << "some homograph was resolved";
+    }
+}
+
+TEST_F(DemoTextModels, OverlongInputsStayLinear) {
+    // A 10,000-letter word, a text without spaces or sentence ends, and a
+    // long run of punctuation: each passes every stage, the long word
+    // without a stress mark.
+    std::string letters;
+    for (int i = 0; i < 10000; ++i) letters += "а";
+    std::string glued;
+    for (int i = 0; i < 20000; ++i) glued += "замок,";
+    const std::string marks(1000000, '!');
+    for (const std::string& text : {letters + " молоко", glued, marks}) {
+        const ProcessedText out = process_text(text, "rus", RuntimeSettings{true, true});
+        EXPECT_GE(out.script.size(), text.size()) << text.size();
+    }
+    EXPECT_EQ(apply_accentor(letters + " молоко", "rus"), letters + " молок+о");
 }
 
 }  // namespace

@@ -26,65 +26,75 @@ bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisR
     const SpeakerInfo& speaker = speakers[static_cast<std::size_t>(request.speaker_index)];
 
     const RuntimeSettings settings = settings_for_synthesis();
-    const std::string text = process_text(request.text, speaker.lang, settings).script;
-    if (text.empty()) return true;
-    const std::vector<std::string> chunks = split_into_chunks(text, kMaxChunkChars);
 
     // The tempo the audio really gets, which the word times must follow.
     const float speed = stretch_factor(request.speed);
     std::unique_ptr<SonicStretcher> stretcher;
-    if (request.speed != 1.0f || request.pitch != 1.0f) {
-        stretcher = SonicStretcher::create(kSampleRate, request.speed, request.pitch);
-    }
     const at::Tensor speaker_id =
         torch::tensor({static_cast<std::int64_t>(speaker.model_speaker_id)}, torch::kInt64);
     const SymbolMap& map = SymbolMap::instance();
+    // Model samples made so far: each chunk's word times start where its
+    // audio starts, silences at chunk ends included.
+    std::uint64_t model_samples = 0;
 
-    for (const std::string& chunk : chunks) {
-        if (chunk.empty()) continue;
-        std::vector<float> samples;
-        {
-            c10::InferenceMode inference;
-            const std::vector<std::int64_t> ids = encode_text(chunk, map, on_unmapped);
-            const at::Tensor input = torch::tensor(ids, torch::kInt64)
-                                         .reshape({1, static_cast<std::int64_t>(ids.size())});
-            const c10::IValue output = model.forward({input, speaker_id});
+    // Block by block, so that the first audio waits for the first block's
+    // text steps only.
+    const std::string& input = request.text;
+    std::size_t begin = 0;
+    do {
+        const std::size_t end = text_block_end(input, begin);
+        const std::string text = process_block(input, begin, end, speaker.lang, settings).script;
+        begin = end;
+        for (const std::string& chunk : split_into_chunks(text, kMaxChunkChars)) {
+            if (chunk.empty()) continue;
+            if (!stretcher && (request.speed != 1.0f || request.pitch != 1.0f)) {
+                stretcher = SonicStretcher::create(kSampleRate, request.speed, request.pitch);
+            }
+            std::vector<float> samples;
+            {
+                c10::InferenceMode inference;
+                const std::vector<std::int64_t> ids = encode_text(chunk, map, on_unmapped);
+                const at::Tensor input_ids = torch::tensor(ids, torch::kInt64)
+                                                 .reshape({1, static_cast<std::int64_t>(ids.size())});
+                const c10::IValue output = model.forward({input_ids, speaker_id});
 
-            at::Tensor audio;
-            if (output.isTuple()) {
-                const auto& elements = output.toTupleRef().elements();
-                audio = elements.at(0).toTensor();
-                if (elements.size() >= 2) {
-                    const at::Tensor times =
-                        elements[1].toTensor().contiguous().to(torch::kFloat32);
-                    if (word_timestamps != nullptr) {
-                        const float offset =
-                            word_timestamps->empty() ? 0.0f : word_timestamps->back().end * speed;
-                        extract_word_timestamps(chunk, times.data_ptr<float>(),
-                                                static_cast<std::size_t>(times.numel()), offset,
-                                                speed, *word_timestamps);
+                at::Tensor audio;
+                at::Tensor times;
+                if (output.isTuple()) {
+                    const auto& elements = output.toTupleRef().elements();
+                    audio = elements.at(0).toTensor();
+                    if (elements.size() >= 2) {
+                        times = elements[1].toTensor().contiguous().to(torch::kFloat32);
                     }
+                } else {
+                    audio = output.toTensor();
                 }
-            } else {
-                audio = output.toTensor();
+                if (audio.scalar_type() != torch::kFloat32) {
+                    throw std::runtime_error("Voice model audio is not float32");
+                }
+                const at::Tensor flat = audio.contiguous().view({-1});
+                if (times.defined() && word_timestamps != nullptr) {
+                    const float offset =
+                        static_cast<float>(static_cast<double>(model_samples) / kSampleRate);
+                    extract_word_timestamps(chunk, times.data_ptr<float>(),
+                                            static_cast<std::size_t>(times.numel()), offset, speed,
+                                            *word_timestamps);
+                }
+                model_samples += static_cast<std::uint64_t>(flat.numel());
+                samples = scaled_and_clamped(flat.data_ptr<float>(),
+                                             static_cast<std::size_t>(flat.numel()), request.volume);
             }
-            if (audio.scalar_type() != torch::kFloat32) {
-                throw std::runtime_error("Voice model audio is not float32");
-            }
-            const at::Tensor flat = audio.contiguous().view({-1});
-            samples = scaled_and_clamped(flat.data_ptr<float>(),
-                                         static_cast<std::size_t>(flat.numel()), request.volume);
-        }
 
-        if (!stretcher) {
-            // Just clamped: the block is delivered as it is.
-            if (!on_audio(samples)) return false;
-            continue;
+            if (!stretcher) {
+                // Just clamped: the block is delivered as it is.
+                if (!on_audio(samples)) return false;
+                continue;
+            }
+            if (!samples.empty()) stretcher->write(samples);
+            std::vector<float> block = stretcher->read_available();
+            if (!block.empty() && !deliver(block, on_audio)) return false;
         }
-        if (!samples.empty()) stretcher->write(samples);
-        std::vector<float> block = stretcher->read_available();
-        if (!block.empty() && !deliver(block, on_audio)) return false;
-    }
+    } while (begin < input.size());
 
     if (stretcher) {
         stretcher->flush();

@@ -83,13 +83,24 @@ TEST_F(Pipeline, OneBlockPerSentenceWithWordTimesAcrossChunks) {
     ASSERT_EQ(r.blocks.size(), 2u);
     EXPECT_EQ(r.blocks[0], model_audio("Да.", kRussian));
     EXPECT_EQ(r.blocks[1], model_audio("Нет.", kRussian));
-    // Symbol p starts at p * 10 ms; the second chunk follows the first word.
+    // Symbol p starts at p * 10 ms; the second chunk's times start where its
+    // audio does, after the 50 ms of "Да." with its framing symbols.
     ASSERT_EQ(r.words.size(), 2u);
     EXPECT_FLOAT_EQ(r.words[0].start, 0.01f);
     EXPECT_FLOAT_EQ(r.words[0].end, 0.04f);
-    EXPECT_FLOAT_EQ(r.words[1].start, 0.05f);
-    EXPECT_FLOAT_EQ(r.words[1].end, 0.09f);
+    EXPECT_FLOAT_EQ(r.words[1].start, 0.06f);
+    EXPECT_FLOAT_EQ(r.words[1].end, 0.10f);
     EXPECT_TRUE(r.unmapped.empty());
+
+    // However many chunks come before, a chunk's first word starts 10 ms
+    // into that chunk's own audio.
+    const Result many = run(VoiceModelKind::Timed, {"Да. Нет. Ага. Угу. Но. Так. Вот. Всё.", kRussian});
+    ASSERT_EQ(many.words.size(), many.blocks.size());
+    std::size_t before = 0;
+    for (std::size_t k = 0; k < many.blocks.size(); ++k) {
+        EXPECT_NEAR(many.words[k].start, before / 48000.0 + 0.01, 1e-5) << k;
+        before += many.blocks[k].size();
+    }
 
     // Without the blank there is one sentence.
     EXPECT_EQ(run(VoiceModelKind::Timed, {"Да.Нет.", kRussian}).blocks.size(), 1u);

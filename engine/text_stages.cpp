@@ -2,9 +2,12 @@
 
 #include "accentor/accentor_stage.h"
 #include "homosolver/homograph_stage.h"
+#include "homosolver/homograph_window.h"
 #include "platform/debug_output.h"
 #include "text/normalization.h"
 #include "text/transliteration.h"
+
+#include <algorithm>
 
 namespace zelvan_tts {
 
@@ -15,18 +18,93 @@ RuntimeSettings settings_for_synthesis() {
     return settings;
 }
 
-ProcessedText process_text(const std::string& text, const std::string& lang,
-                           const RuntimeSettings& settings) {
+namespace {
+
+bool is_sentence_space(char c) { return c == ' ' || c == '\n' || c == '\t'; }
+bool is_piece_break(char c) { return is_sentence_space(c) || c == '\r'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The text around a block that the homograph step reads, cut at white space
+// so that numbers at its edges are spelled as in the whole text.
+std::string_view context_before(std::string_view text, std::size_t begin) {
+    std::size_t from = begin > kHomographContextBytes + 1 ? begin - kHomographContextBytes - 1 : 0;
+    while (from > 0 && from < begin && !is_piece_break(text[from - 1])) ++from;
+    return text.substr(from, begin - from);
+}
+
+std::string_view context_after(std::string_view text, std::size_t end) {
+    std::size_t to = std::min(text.size(), end + kHomographContextBytes + 1);
+    while (to < text.size() && to > end && !is_piece_break(text[to])) --to;
+    return text.substr(end, to - end);
+}
+
+}  // namespace
+
+std::size_t text_block_end(std::string_view text, std::size_t begin) {
+    const std::size_t limit = std::min(text.size(), begin + kMaxTextBlockBytes);
+    const auto skip_space = [&](std::size_t i) {
+        while (i < text.size() && is_sentence_space(text[i])) ++i;
+        return i;
+    };
+    std::size_t last_space = begin;
+    for (std::size_t i = begin; i < limit; ++i) {
+        const char c = text[i];
+        if (is_sentence_space(c)) {
+            last_space = i;
+            continue;
+        }
+        const bool sentence_end = (c == '.' || c == '!' || c == '?') && i + 1 < text.size() &&
+                                  is_sentence_space(text[i + 1]);
+        if (sentence_end && i + 1 - begin >= kTextBlockBytes) return skip_space(i + 1);
+    }
+    if (limit == text.size()) return limit;
+    if (last_space > begin) return skip_space(last_space);
+    // No white space at all: a character boundary, outside a number if it can.
+    std::size_t cut = limit;
+    while (cut > begin + 1 && is_continuation(text[cut])) --cut;
+    std::size_t outside = cut;
+    while (outside > begin + 1 && is_digit(text[outside - 1]) && is_digit(text[outside])) --outside;
+    return outside > begin + 1 ? outside : cut;
+}
+
+ProcessedText process_block(std::string_view text, std::size_t begin, std::size_t end,
+                            const std::string& lang, const RuntimeSettings& settings) {
     ProcessedText out;
-    out.numbers = normalize_numbers(text, lang);
+    out.numbers = normalize_numbers(text.substr(begin, end - begin), lang);
+    if (settings.enable_homosolver && lang == "rus") {
+        // The homograph step reads the words around a block as the whole
+        // text would show them to it.
+        const std::string before = normalize_numbers(context_before(text, begin), lang);
+        const std::string after = normalize_numbers(context_after(text, end), lang);
+        out.homographs = apply_homosolver(before + out.numbers + after, before.size(),
+                                          before.size() + out.numbers.size(), lang);
+    } else {
+        out.homographs = out.numbers;
+    }
     // Homographs first: the stress stage leaves the words they mark alone.
-    out.homographs = settings.enable_homosolver ? apply_homosolver(out.numbers, lang) : out.numbers;
     out.stress = settings.enable_accentor ? apply_accentor(out.homographs, lang) : out.homographs;
     if (lang == "rus" || lang == "bel" || lang == "ukr") {
         debug_output("[Accentor " + lang + "] Before: " + out.homographs + "\n");
         debug_output("[Accentor " + lang + "] After: " + out.stress + "\n");
     }
     out.script = transliterate(out.stress, lang);
+    return out;
+}
+
+ProcessedText process_text(const std::string& text, const std::string& lang,
+                           const RuntimeSettings& settings) {
+    ProcessedText out;
+    std::size_t begin = 0;
+    do {
+        const std::size_t end = text_block_end(text, begin);
+        ProcessedText block = process_block(text, begin, end, lang, settings);
+        out.numbers += block.numbers;
+        out.homographs += block.homographs;
+        out.stress += block.stress;
+        out.script += block.script;
+        begin = end;
+    } while (begin < text.size());
     return out;
 }
 

@@ -1,11 +1,19 @@
 // The text steps of a synthesis, from the caller's text to the text that is
 // cut into chunks: numbers, homographs, stress, script. The synthesis and
 // the text preview of the zelvan_tts command run exactly these steps.
+//
+// A text goes through the steps a block of whole sentences at a time, so
+// that the first audio of a long text waits for its first block only. Every
+// step reads a bounded neighbourhood of each word, and the homograph step is
+// given the text around a block as context: the blocks' results, put back
+// together, are exactly what the whole text would give.
 #pragma once
 
 #include "engine/settings.h"
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace zelvan_tts {
 
@@ -21,9 +29,24 @@ struct ProcessedText {
 // once per call. Stages switched off give back the memory they hold.
 RuntimeSettings settings_for_synthesis();
 
-// Runs the text steps for a voice of language `lang` under `settings`. For
-// the languages the stress stage serves, writes the text before and after
-// stress placement to the debugger output.
+// A block ends at the white space after a sentence end (".", "!" or "?"
+// followed by a blank, tab or line feed) once it holds kTextBlockBytes; a
+// block that finds no such end within kMaxTextBlockBytes ends after its last
+// white space, or, without any, at a character boundary.
+inline constexpr std::size_t kTextBlockBytes = 1024;
+inline constexpr std::size_t kMaxTextBlockBytes = 16384;
+
+// One past the last byte of the block of `text` that starts at `begin`.
+std::size_t text_block_end(std::string_view text, std::size_t begin);
+
+// Runs the text steps for the block [begin, end) of `text` for a voice of
+// language `lang` under `settings`. For the languages the stress stage
+// serves, writes the block before and after stress placement to the
+// debugger output.
+ProcessedText process_block(std::string_view text, std::size_t begin, std::size_t end,
+                            const std::string& lang, const RuntimeSettings& settings);
+
+// process_block over every block of the text, the results joined.
 ProcessedText process_text(const std::string& text, const std::string& lang,
                            const RuntimeSettings& settings);
 
