@@ -63,9 +63,9 @@ Bytes frame(std::uint32_t type, const Bytes& payload = {}) {
 }
 
 Bytes synthesize(const std::string& text, float speed = 1.0f, float pitch = 1.0f,
-                 float volume = 1.0f) {
+                 float volume = 1.0f, std::int32_t speaker = 3) {
     ReqSynth r;
-    r.speaker_id = 3;
+    r.speaker_id = speaker;
     r.speed = speed;
     r.pitch = pitch;
     r.volume = volume;
@@ -124,8 +124,14 @@ protected:
         fs::create_directories(root_);
         test_models::write_voice_model((root_ / "multivoice_base.bin").string(),
                                        test_models::VoiceModelKind::Timed);
+        // Russian texts leave their text steps here, block by block.
+        setenv("ZELVAN_TTS_DEBUG_LOG", log_path().c_str(), 1);
     }
-    static void TearDownTestSuite() { fs::remove_all(root_); }
+    static void TearDownTestSuite() {
+        unsetenv("ZELVAN_TTS_DEBUG_LOG");
+        fs::remove_all(root_);
+    }
+    static fs::path log_path() { return root_ / "debug.log"; }
 
     void SetUp() override {
         static int counter = 0;
@@ -351,6 +357,30 @@ TEST_F(ServerEndurance, DropsAClientThatStallsHalfwayThroughAMessage) {
     Client cut;
     ASSERT_TRUE(cut.send(Bytes{1, 0, 0}));
     EXPECT_TRUE(cut.closed_by_server(kTransferTimeoutMs + 60000));
+    expect_full_service();
+}
+
+TEST_F(ServerEndurance, ALongTextSoundsAfterItsFirstBlock) {
+    // 300 KB of Russian: the first audio must not wait for the whole text's
+    // text steps, and a Cancel then ends the synthesis at once.
+    std::string text;
+    while (text.size() < 300 * 1024) text += "Старинный замок стоит на холме уже 250 лет. ";
+    {
+        Client c;
+        ASSERT_TRUE(c.send(synthesize(text, 1.0f, 1.0f, 1.0f, 20)));
+        const auto first = c.receive(30000);  // the client's own wait
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->type, 102u);
+        const auto logged = fs::file_size(log_path());
+        EXPECT_GT(logged, 0u);
+        EXPECT_LT(logged, text.size() / 10) << "the text steps ran ahead of the first audio";
+
+        ASSERT_TRUE(c.send(frame(3)));
+        const auto replies = c.synthesis_replies();
+        ASSERT_FALSE(replies.empty());
+        EXPECT_EQ(replies.back().type, 103u);
+        EXPECT_LT(fs::file_size(log_path()), text.size());
+    }  // leaves, so that the server turns to the next client at once
     expect_full_service();
 }
 
