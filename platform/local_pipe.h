@@ -72,11 +72,13 @@ public:
     // Whether the endpoint is ready to take a client (see prepare).
     bool prepared() const;
 
-    // The next client, or null when none came within `timeout_ms`. Waiting
-    // goes on where the last call left off. When the endpoint failed (a
-    // client that came and went before it was taken, on Windows), this is
-    // null as well and prepared() is false.
-    std::unique_ptr<PipeConnection> accept(int timeout_ms);
+    // The next client, or null when none came within `timeout_ms` (`error`
+    // 0) or taking one failed (`error` the system's error number). Waiting
+    // goes on where the last call left off. A failure may last (no file
+    // descriptors left here) and then comes back at once on every call, so
+    // the caller pauses before trying again. On Windows a failure (a client
+    // that came and went before it was taken) also makes prepared() false.
+    std::unique_ptr<PipeConnection> accept(int timeout_ms, int& error);
 
 private:
     struct Endpoint;

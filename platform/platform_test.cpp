@@ -113,13 +113,14 @@ TEST(PipeListener, OneSocketTakesClientsOneAfterAnother) {
     // Readiness is the listening socket itself: nothing more to announce.
     EXPECT_NE(ServerReadySignal::announce(object_name(NamedObject::ServerReady)), nullptr);
 
-    EXPECT_EQ(listener->accept(50), nullptr);
+    EXPECT_EQ(listener->accept(50, error), nullptr);
+    EXPECT_EQ(error, 0) << "a time-out is no failure";
     for (int client = 0; client < 2; ++client) {
         ASSERT_TRUE(listener->prepare(error));
         EXPECT_TRUE(listener->prepared());
         auto pipe = connect_pipe(name);
         ASSERT_NE(pipe, nullptr);
-        auto served = listener->accept(5000);
+        auto served = listener->accept(5000, error);
         ASSERT_NE(served, nullptr);
         const char byte = static_cast<char>('a' + client);
         ASSERT_TRUE(pipe->write_all(&byte, 1, 5000));

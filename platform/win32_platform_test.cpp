@@ -174,9 +174,9 @@ ConnectedPair connect_pair(const std::string& name) {
     int error = 0;
     pair.listener = PipeListener::listen(name, error);
     if (!pair.listener || !pair.listener->prepare(error)) return pair;
-    EXPECT_EQ(pair.listener->accept(0), nullptr);  // nobody there yet
+    EXPECT_EQ(pair.listener->accept(0, error), nullptr);  // nobody there yet
     pair.client = connect_pipe(name);
-    if (pair.client) pair.server = pair.listener->accept(10000);
+    if (pair.client) pair.server = pair.listener->accept(10000, error);
     return pair;
 }
 
@@ -205,7 +205,7 @@ TEST(Pipe, CarriesMessagesBothWaysIncludingOnesLargerThanItsBuffer) {
         client_done.set_value(ok);
     });
 
-    auto connection = listener->accept(10000);
+    auto connection = listener->accept(10000, error);
     ASSERT_NE(connection, nullptr);
     EXPECT_FALSE(listener->prepared()) << "the instance now belongs to the connection";
     std::uint8_t header[8];
@@ -286,12 +286,13 @@ TEST(Pipe, WaitsEndAtTheirTimeOuts) {
     auto listener = PipeListener::listen(name, error);
     ASSERT_NE(listener, nullptr);
     ASSERT_TRUE(listener->prepare(error));
-    EXPECT_EQ(listener->accept(100), nullptr);
-    EXPECT_EQ(listener->accept(100), nullptr);
+    EXPECT_EQ(listener->accept(100, error), nullptr);
+    EXPECT_EQ(listener->accept(100, error), nullptr);
+    EXPECT_EQ(error, 0) << "a time-out is no failure";
     EXPECT_TRUE(listener->prepared());
     auto client = connect_pipe(name);
     ASSERT_NE(client, nullptr);
-    auto server = listener->accept(5000);
+    auto server = listener->accept(5000, error);
     ASSERT_NE(server, nullptr);
     const std::uint8_t sent[3] = {7, 8, 9};
     ASSERT_TRUE(client->write_all(sent, sizeof sent, 5000));
@@ -349,7 +350,7 @@ TEST(Pipe, OneClientAtATimeTheNextWaitsForAFreshInstance) {
     first.server.reset();
     int error = 0;
     ASSERT_TRUE(first.listener->prepare(error)) << error;
-    auto second_server = first.listener->accept(20000);
+    auto second_server = first.listener->accept(20000, error);
     ASSERT_NE(second_server, nullptr);
     auto second = second_future.get();
     second_client.join();

@@ -14,6 +14,7 @@
 
 #include <torch/script.h>
 
+#include <algorithm>
 #include <iostream>
 #include <thread>
 
@@ -22,6 +23,12 @@ namespace zelvan_tts {
 namespace {
 
 constexpr int kPipeRetryMs = 1000;
+
+// When taking a client keeps failing (no file descriptors left, say), the
+// listener still reports a client waiting, so an immediate retry would spin
+// the only thread; the pause doubles from the first to the last value.
+constexpr int kAcceptPauseFirstMs = 10;
+constexpr int kAcceptPauseLastMs = 1000;
 
 // The model path as the console shows it: from "models" on, when it has one.
 std::string shortened(const std::string& path) {
@@ -105,6 +112,7 @@ int run_server(const ServerOptions& options) {
     touch(state);
 
     bool first_attempt = true;
+    int accept_pause_ms = 0;  // 0 while accepting works
     while (state.running) {
         if (inactive(state, options.inactivity_limit_ms)) {
             debug_line(state, std::cout, "Inactivity timeout reached, shutting down.");
@@ -120,11 +128,25 @@ int run_server(const ServerOptions& options) {
         debug_line(state, std::cout, "Waiting for client...");
         std::unique_ptr<PipeConnection> client;
         while (state.running && !client && listener->prepared()) {
-            client = listener->accept(options.wait_step_ms);
+            int accept_error = 0;
+            client = listener->accept(options.wait_step_ms, accept_error);
+            if (accept_error != 0) {
+                // Said once per run of failures; the clients already queued
+                // are served as soon as taking them works again.
+                if (accept_pause_ms == 0) {
+                    debug_line(state, std::cerr,
+                               "Failed to accept client: " + std::to_string(accept_error));
+                }
+                accept_pause_ms = accept_pause_ms == 0
+                                      ? kAcceptPauseFirstMs
+                                      : std::min(2 * accept_pause_ms, kAcceptPauseLastMs);
+                std::this_thread::sleep_for(std::chrono::milliseconds(accept_pause_ms));
+            }
             if (!client && inactive(state, options.inactivity_limit_ms)) state.running = false;
         }
         if (!client) continue;  // stopped, or the endpoint failed and is made anew
 
+        accept_pause_ms = 0;
         touch(state);
         debug_line(state, std::cout, "Client connected.");
         serve_connection(*client, model, state);

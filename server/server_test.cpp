@@ -8,13 +8,16 @@
 #include "shared/symbols/symbols.h"
 #include "tools/test_models.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -410,6 +413,88 @@ TEST_F(Server, EndsAfterTheInactivityLimit) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     EXPECT_TRUE(RawClient().connected()) << "still up 2 s after start";
     EXPECT_EQ(exit_code(child, 10000), 0);
+}
+
+// User and system CPU time the process has used, in milliseconds.
+long cpu_ms_of(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Field 3 onwards follow the command name, which ends at the last ')'.
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int number = 3; number <= 15 && fields >> field; ++number) {
+        if (number >= 14) ticks += std::stol(field);  // utime, stime
+    }
+    return ticks * 1000 / sysconf(_SC_CLK_TCK);
+}
+
+// In the server's process: on 'x' uses up every file descriptor the process
+// may have, on 'r' gives them back; answers each command when done.
+void descriptor_hog(int commands, int answers) {
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    std::vector<int> taken;
+    char command = 0;
+    while (read(commands, &command, 1) == 1) {
+        if (command == 'x') {
+            rlimit low = saved;
+            low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 64);
+            setrlimit(RLIMIT_NOFILE, &low);
+            for (int fd; (fd = open("/dev/null", O_RDONLY)) >= 0;) taken.push_back(fd);
+        } else {
+            for (int fd : taken) close(fd);
+            taken.clear();
+            setrlimit(RLIMIT_NOFILE, &saved);
+        }
+        if (write(answers, &command, 1) != 1) return;
+    }
+}
+
+TEST_F(Server, PausesWhileNoClientCanBeTakenThenServesIt) {
+    int commands[2];
+    int answers[2];
+    ASSERT_EQ(pipe(commands), 0);
+    ASSERT_EQ(pipe(answers), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(open((root_ / "hog.stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        dup2(open((root_ / "hog.stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        std::thread(descriptor_hog, commands[0], answers[1]).detach();
+        ServerOptions options;
+        options.debug = true;
+        _exit(run_server(options));
+    }
+    pids_.push_back(child);
+    close(commands[0]);
+    close(answers[1]);
+    const auto tell = [&](char command) {
+        pollfd answer{answers[0], POLLIN, 0};
+        char echoed = 0;
+        return write(commands[1], &command, 1) == 1 && poll(&answer, 1, 10000) == 1 &&
+               read(answers[0], &echoed, 1) == 1 && echoed == command;
+    };
+    ASSERT_TRUE(ready());
+    ASSERT_TRUE(tell('x'));
+    RawClient c;  // queued: the server has no descriptor to take it with
+    ASSERT_TRUE(c.connected());
+    c.send(1);
+    const long before = cpu_ms_of(child);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    // Spinning would use most of a core; pausing uses next to nothing.
+    EXPECT_LT(cpu_ms_of(child) - before, 200) << "ms of CPU in 2 s";
+
+    ASSERT_TRUE(tell('r'));
+    const auto info = c.receive(10000);
+    ASSERT_TRUE(info) << "the queued client is served once descriptors are free";
+    EXPECT_EQ(info->type, 101u);
+    c.send(99);
+    EXPECT_EQ(exit_code(child), 0);
+    close(commands[1]);
+    close(answers[0]);
+    const std::string errors = output("hog", "stderr");
+    EXPECT_EQ(errors, "Failed to accept client: " + std::to_string(EMFILE) + "\n");
 }
 
 }  // namespace

@@ -135,12 +135,18 @@ bool PipeListener::prepare(int& error) {
 
 bool PipeListener::prepared() const { return true; }
 
-std::unique_ptr<PipeConnection> PipeListener::accept(int timeout_ms) {
+std::unique_ptr<PipeConnection> PipeListener::accept(int timeout_ms, int& error) {
+    error = 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (wait_for(endpoint_->fd, POLLIN, deadline)) {
         const int fd = accept4(endpoint_->fd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd >= 0) return std::unique_ptr<PipeConnection>(new PipeConnection(fd));
-        if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED) break;
+        // A client that gave up while queued, or a signal: take the next one.
+        if (errno == EINTR || errno == EAGAIN || errno == ECONNABORTED) continue;
+        // Anything else (EMFILE, ENFILE, ENOBUFS, ENOMEM) leaves the client
+        // queued and the socket readable, so retrying here would only spin.
+        error = errno;
+        break;
     }
     return nullptr;
 }

@@ -189,7 +189,8 @@ bool PipeListener::prepare(int& error) {
 
 bool PipeListener::prepared() const { return endpoint_->instance != INVALID_HANDLE_VALUE; }
 
-std::unique_ptr<PipeConnection> PipeListener::accept(int timeout_ms) {
+std::unique_ptr<PipeConnection> PipeListener::accept(int timeout_ms, int& error) {
+    error = 0;
     Endpoint& e = *endpoint_;
     if (e.instance == INVALID_HANDLE_VALUE) return nullptr;
     bool connected = false;
@@ -198,12 +199,13 @@ std::unique_ptr<PipeConnection> PipeListener::accept(int timeout_ms) {
         if (ConnectNamedPipe(e.instance, &e.connect)) {
             connected = true;
         } else {
-            const DWORD error = GetLastError();
-            if (error == ERROR_PIPE_CONNECTED) {
+            const DWORD error_code = GetLastError();
+            if (error_code == ERROR_PIPE_CONNECTED) {
                 connected = true;  // the client came between creation and connect
-            } else if (error == ERROR_IO_PENDING) {
+            } else if (error_code == ERROR_IO_PENDING) {
                 e.connect_pending = true;
             } else {
+                error = static_cast<int>(error_code);
                 e.discard();
                 return nullptr;
             }
@@ -215,6 +217,7 @@ std::unique_ptr<PipeConnection> PipeListener::accept(int timeout_ms) {
         DWORD ignored = 0;
         if (waited != WAIT_OBJECT_0 ||
             !GetOverlappedResult(e.instance, &e.connect, &ignored, FALSE)) {
+            error = static_cast<int>(GetLastError());
             e.discard();
             return nullptr;
         }
