@@ -1,6 +1,7 @@
 #include "client/test_command.h"
 
 #include "platform/local_pipe.h"
+#include "platform/named_signal_cleanup.h"
 #include "platform/object_names.h"
 #include "tools/test_models.h"
 
@@ -38,6 +39,7 @@ protected:
     void TearDown() override {
         zelvan_tts("shutdown");
         fs::remove_all(dir_);
+        test_support::remove_change_signal();
     }
 
     std::string path(const std::string& name) const { return (dir_ / name).string(); }

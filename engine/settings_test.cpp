@@ -1,6 +1,7 @@
 #include "engine/settings.h"
 
 #include "platform/named_signal.h"
+#include "platform/named_signal_cleanup.h"
 #include "platform/object_names.h"
 
 #include <gtest/gtest.h>

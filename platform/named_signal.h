@@ -13,6 +13,13 @@ public:
     // Null when neither is possible.
     static std::unique_ptr<NamedSignal> create_or_open(const std::string& name);
 
+    // Removes the name, so that the next create_or_open makes a new signal;
+    // handles already open keep working. A POSIX semaphore stays in the
+    // system until its name is removed; a Windows event ends with its last
+    // handle, so there this does nothing. The programs never remove the
+    // signal: running engines wait on it.
+    static void remove(const std::string& name);
+
     ~NamedSignal();
     NamedSignal(const NamedSignal&) = delete;
     NamedSignal& operator=(const NamedSignal&) = delete;

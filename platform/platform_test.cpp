@@ -4,6 +4,7 @@
 #include "platform/module_path.h"
 #include "platform/named_signal.h"
 #include "platform/named_signal_checks.h"
+#include "platform/named_signal_cleanup.h"
 #include "platform/object_names.h"
 #include "platform/server_ready.h"
 #include "platform/utf8_path.h"
@@ -133,6 +134,25 @@ TEST(PipeListener, OneSocketTakesClientsOneAfterAnother) {
     EXPECT_EQ(connect_pipe(name), nullptr);
 }
 
+TEST(NamedSignal, RemovalLeavesNoNameBehindAndSparesTheUsersSignal) {
+    const std::string name = namespaced_name("/ZelvanTTSRemovalTest." + std::to_string(getpid()));
+    auto a = NamedSignal::create_or_open(name);
+    ASSERT_NE(a, nullptr);
+    a->set();
+    NamedSignal::remove(name);
+    EXPECT_EQ(sem_open(name.c_str(), 0), SEM_FAILED) << "the name is gone";
+    EXPECT_TRUE(a->test_and_consume()) << "an open handle keeps working";
+
+    // Tests remove the change signal of a namespace, never the one without.
+    const std::string uid = std::to_string(getuid());
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {nullptr, ""}, {"", ""}, {"t1", "/ZelvanTTSConfigChanged." + uid + ".t1"}};
+    for (const auto& [ns, removable] : cases) {
+        ScopedEnv env("ZELVAN_TTS_NAMESPACE", ns);
+        EXPECT_EQ(test_support::removable_change_signal(), removable) << (ns ? ns : "(unset)");
+    }
+}
+
 TEST(AppData, XdgConfigHomeThenHomeThenNothing) {
     ScopedEnv xdg("XDG_CONFIG_HOME", "/x/config");
     ScopedEnv home("HOME", "/home/u");
@@ -165,7 +185,7 @@ TEST(NamedSignal, HoldsAtMostOnePendingSignalSharedByName) {
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_FALSE(a->test_and_consume()) << "the other process consumed it";
-    sem_unlink(name.c_str());
+    NamedSignal::remove(name);
 
     EXPECT_EQ(NamedSignal::create_or_open("no/slashes/allowed"), nullptr);
 }

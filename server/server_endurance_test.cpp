@@ -6,6 +6,7 @@
 
 #include "engine/word_timestamps.h"
 #include "platform/local_pipe.h"
+#include "platform/named_signal_cleanup.h"
 #include "platform/object_names.h"
 #include "tools/test_models.h"
 
@@ -154,6 +155,7 @@ protected:
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
+        test_support::remove_change_signal();
     }
 
     bool server_alive() const { return waitpid(pid_, nullptr, WNOHANG) == 0; }

@@ -4,6 +4,7 @@
 #include "engine/audio_processing.h"
 #include "engine/word_timestamps.h"
 #include "platform/local_pipe.h"
+#include "platform/named_signal_cleanup.h"
 #include "platform/object_names.h"
 #include "shared/symbols/symbols.h"
 #include "tools/test_models.h"
@@ -143,6 +144,7 @@ protected:
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
+        test_support::remove_change_signal();
     }
 
     static void use_model(const std::string& name) {

@@ -19,6 +19,8 @@ std::unique_ptr<NamedSignal> NamedSignal::create_or_open(const std::string& name
         new NamedSignal(std::make_unique<Handle>(Handle{semaphore})));
 }
 
+void NamedSignal::remove(const std::string& name) { sem_unlink(name.c_str()); }
+
 NamedSignal::NamedSignal(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
 
 NamedSignal::~NamedSignal() { sem_close(handle_->semaphore); }

@@ -18,6 +18,8 @@ std::unique_ptr<NamedSignal> NamedSignal::create_or_open(const std::string& name
     return std::unique_ptr<NamedSignal>(new NamedSignal(std::make_unique<Handle>(Handle{event})));
 }
 
+void NamedSignal::remove(const std::string&) {}
+
 NamedSignal::NamedSignal(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
 
 NamedSignal::~NamedSignal() { CloseHandle(handle_->event); }
