@@ -17,6 +17,7 @@
 #include "text/normalization.h"
 #include "text/transliteration.h"
 #include "tools/bench_voice_model.h"
+#include "tools/torchscript_packing.h"
 
 #include <ATen/Parallel.h>
 #include <spawn.h>
@@ -359,6 +360,97 @@ void server_latency(const std::string& server, const std::string& name, const st
     }
 }
 
+// ---- long texts ----------------------------------------------------------------
+
+std::string long_text(bool russian, std::size_t bytes) {
+    std::string text;
+    const std::string latin = "The quick brown fox jumps over the lazy dog; Shchukin watches. ";
+    while (text.size() < bytes) text += russian ? sentences(4) + " " : latin;
+    return text;
+}
+
+// The text steps with the demo stage models over growing texts: time must
+// grow with the text, not faster.
+void long_text_steps() {
+    const RuntimeSettings on{true, true};
+    process_text(sentences(4), "rus", on);  // loads the stage models
+    for (const bool russian : {true, false}) {
+        double previous = 0;
+        for (const std::size_t kb : {50u, 200u, 800u}) {
+            const std::string text = long_text(russian, kb * 1024);
+            const double t = best_time(1, [&] { process_text(text, "rus", on); });
+            const std::string name = std::string(russian ? "Russian" : "Latin") + " text, " +
+                                     std::to_string(kb) + " KB";
+            add("text steps, demo stages: " + name, t, "s", "bench_report (long texts)", 3);
+            if (previous > 0) {
+                add("text steps, demo stages: " + name + ", time ratio to a quarter of the text",
+                    t / previous, "x (4x the text)", "bench_report (long texts)", 2);
+            }
+            previous = t;
+        }
+    }
+}
+
+// A voice that makes one sample per symbol: the text path and the stream of
+// a very long text, measured without hours of audio.
+void write_tiny_voice(const std::string& path) {
+    torch::jit::Module module("TinyVoiceModel");
+    module.define(R"(
+def forward(self, ids: Tensor, speaker: Tensor):
+    n = ids.size(1)
+    audio = torch.zeros(1, n) + speaker.float() * 0.0
+    times = torch.arange(n).float() / 48000.0
+    return (audio, times)
+)");
+    pack_module(module, path);
+}
+
+void long_text_server(const std::string& server, const fs::path& work) {
+    // First audio of a 1 MB text against that of its first sentence alone.
+    Server s = start_server(server, "", work / "config_long", true, 900);
+    if (s.ready) {
+        first_audio(sentences(1));
+        std::vector<double> one;
+        for (int r = 0; r < 3; ++r) one.push_back(first_audio(sentences(1)));
+        std::sort(one.begin(), one.end());
+        const double whole = first_audio(long_text(true, 1 << 20));
+        add("demo voice: first audio, one sentence, stages on", one[1] * 1000, "ms",
+            "bench_report (long texts, client over the pipe)", 1);
+        add("demo voice: first audio, 1 MB Russian text, stages on", whole * 1000, "ms",
+            "bench_report (long texts, client over the pipe)", 1);
+        stop_server(s);
+    } else if (s.pid > 0) {
+        kill(s.pid, SIGKILL), waitpid(s.pid, nullptr, 0);
+    }
+
+    // `zelvan_tts say` of 4 MB, streamed from the server to the file.
+    const fs::path root = work / "tiny";
+    fs::create_directories(root);
+    write_tiny_voice((root / "multivoice_base.bin").string());
+    for (const char* stage : {"accentor", "homosolver"}) {
+        const fs::path demo = fs::path(server).parent_path() / ".." / "models" / stage;
+        if (fs::exists(demo)) fs::create_directory_symlink(fs::canonical(demo), root / stage);
+    }
+    std::ofstream(work / "4mb.txt") << long_text(true, 4 << 20);
+    setenv("ZELVAN_TTS_MODEL_PATH", root.c_str(), 1);
+    setenv("ZELVAN_TTS_NAMESPACE", ("bench." + std::to_string(getpid()) + ".say").c_str(), 1);
+    const std::string client = (fs::path(server).parent_path() / "zelvan_tts").string();
+    const std::string say = "'" + client + "' say --voice 20 -o '" + (work / "4mb.wav").string() +
+                            "' < '" + (work / "4mb.txt").string() + "' >/dev/null 2>&1";
+    const auto start = Clock::now();
+    const int status = std::system(say.c_str());
+    const double t = seconds_since(start);
+    (void)std::system(("'" + client + "' shutdown >/dev/null 2>&1").c_str());
+    if (status == 0) {
+        add("zelvan_tts say, 4 MB Russian text, one sample per symbol, stages on", t, "s",
+            "zelvan_tts say --voice 20 -o out.wav < 4mb.txt", 1);
+    } else {
+        add_note("zelvan_tts say, 4 MB Russian text", "failed with status " + std::to_string(status),
+                 "zelvan_tts say --voice 20 -o out.wav < 4mb.txt");
+    }
+    setenv("ZELVAN_TTS_MODEL_PATH", (work / "realistic").c_str(), 1);
+}
+
 // ---- a peer -------------------------------------------------------------------
 
 void espeak_peer(const fs::path& work) {
@@ -402,6 +494,7 @@ int main(int argc, char** argv) {
     setenv("ZELVAN_TTS_MODEL_PATH", (work / "realistic").c_str(), 1);
 
     text_throughput();
+    long_text_steps();
     model_loading((bin / "bench_report").string(), realistic);
     configure_torch_runtime();
     const std::string null_path = (work / "null.bin").string();
@@ -422,6 +515,7 @@ int main(int argc, char** argv) {
     const std::string server = (bin / "zelvan_tts_server").string();
     server_latency(server, "realistic model", (work / "realistic").string(), work);
     if (fs::exists(demo_model)) server_latency(server, "demo voice", "", work);
+    long_text_server(server, work);
     espeak_peer(work);
     fs::remove_all(work);
 

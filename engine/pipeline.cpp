@@ -4,6 +4,9 @@
 #include "engine/model_constants.h"
 #include "engine/text_chunks.h"
 #include "engine/text_stages.h"
+#include "engine/word_spans.h"
+
+#include <algorithm>
 
 #include <torch/script.h>
 
@@ -21,7 +24,8 @@ bool deliver(std::vector<float>& block, const AudioSink& on_audio) {
 
 bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisRequest& request,
                                      AudioSink on_audio, UnmappedCharsSink on_unmapped,
-                                     std::vector<WordTimestamp>* word_timestamps) {
+                                     std::vector<WordTimestamp>* word_timestamps,
+                                     std::vector<WordSpan>* word_spans) {
     if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
     const SpeakerInfo& speaker = speakers[static_cast<std::size_t>(request.speaker_index)];
 
@@ -44,9 +48,19 @@ bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisR
     do {
         const std::size_t end = text_block_end(input, begin);
         const std::string text = process_block(input, begin, end, speaker.lang, settings).script;
+        const std::size_t block_begin = begin;
         begin = end;
-        for (const std::string& chunk : split_into_chunks(text, kMaxChunkChars)) {
-            if (chunk.empty()) continue;
+        const std::string_view block_input(input.data() + block_begin, end - block_begin);
+        std::vector<ChunkWords> chunks;
+        if (word_spans != nullptr) {
+            chunks = chunk_words(block_input, text, speaker.lang, kMaxChunkChars);
+        } else {
+            for (const TextSpan& span : split_into_chunk_spans(text, kMaxChunkChars))
+                chunks.push_back({span, {}});
+        }
+        for (const ChunkWords& chunk_and_words : chunks) {
+            const std::string chunk =
+                text.substr(chunk_and_words.chunk.offset, chunk_and_words.chunk.length);
             if (!stretcher && (request.speed != 1.0f || request.pitch != 1.0f)) {
                 stretcher = SonicStretcher::create(kSampleRate, request.speed, request.pitch);
             }
@@ -76,9 +90,17 @@ bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisR
                 if (times.defined() && word_timestamps != nullptr) {
                     const float offset =
                         static_cast<float>(static_cast<double>(model_samples) / kSampleRate);
+                    const std::size_t before = word_timestamps->size();
                     extract_word_timestamps(chunk, times.data_ptr<float>(),
                                             static_cast<std::size_t>(times.numel()), offset, speed,
                                             *word_timestamps);
+                    if (word_spans != nullptr) {
+                        const auto& words = chunk_and_words.words;
+                        const std::size_t added =
+                            std::min(word_timestamps->size() - before, words.size());
+                        for (std::size_t k = 0; k < added; ++k)
+                            word_spans->push_back({words[k].offset + block_begin, words[k].length});
+                    }
                 }
                 model_samples += static_cast<std::uint64_t>(flat.numel());
                 samples = scaled_and_clamped(flat.data_ptr<float>(),

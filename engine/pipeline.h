@@ -3,6 +3,7 @@
 // volume, speed and pitch, delivered block by block.
 #pragma once
 
+#include "engine/word_spans.h"
 #include "engine/word_timestamps.h"
 #include "shared/symbols/symbols.h"
 
@@ -30,12 +31,14 @@ struct SynthesisRequest {
 using AudioSink = std::function<bool(const std::vector<float>& samples)>;
 
 // Synthesises the request with `model`. Appends one record per spoken word to
-// `word_timestamps` when it is not null. False when the speaker index is out
+// `word_timestamps` when it is not null, and, when `word_spans` is not null
+// too, the bytes of the request's text each of those words comes from. False when the speaker index is out
 // of range (nothing happens then) or the sink asked to stop; exceptions of
 // the model, the stages or the callbacks propagate, and what was delivered
 // before stays delivered.
 bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisRequest& request,
                                      AudioSink on_audio, UnmappedCharsSink on_unmapped,
-                                     std::vector<WordTimestamp>* word_timestamps);
+                                     std::vector<WordTimestamp>* word_timestamps,
+                                     std::vector<WordSpan>* word_spans = nullptr);
 
 }  // namespace zelvan_tts

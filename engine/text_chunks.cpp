@@ -8,15 +8,12 @@ namespace {
 
 bool is_break_space(char c) { return c == ' ' || c == '\n' || c == '\t'; }
 
-void trim_trailing_space(std::string& s) {
-    while (!s.empty() && is_break_space(s.back())) s.pop_back();
-}
-
-// Appends the trimmed piece when anything is left of it, and clears it.
-void take_piece(std::string& piece, std::vector<std::string>& out) {
-    trim_trailing_space(piece);
-    if (!piece.empty()) out.push_back(std::move(piece));
-    piece.clear();
+// The span [begin, end) without its trailing white space, appended when
+// anything is left.
+void take_span(std::string_view text, std::size_t begin, std::size_t end,
+               std::vector<TextSpan>& out) {
+    while (end > begin && is_break_space(text[end - 1])) --end;
+    if (end > begin) out.push_back({begin, end - begin});
 }
 
 std::size_t count_code_points(std::string_view text) {
@@ -28,46 +25,60 @@ std::size_t count_code_points(std::string_view text) {
     return count;
 }
 
-}  // namespace
-
-std::vector<std::string> split_sentences(std::string_view text) {
-    std::vector<std::string> sentences;
-    std::string current;
+std::vector<TextSpan> sentence_spans(std::string_view text) {
+    std::vector<TextSpan> sentences;
+    std::size_t begin = 0;
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
-        current.push_back(c);
         ++i;
         const bool terminator = c == '.' || c == '!' || c == '?';
         if (terminator && i < text.size() && is_break_space(text[i])) {
-            take_piece(current, sentences);
+            take_span(text, begin, i, sentences);
             while (i < text.size() && is_break_space(text[i])) ++i;
+            begin = i;
         }
     }
-    take_piece(current, sentences);
+    take_span(text, begin, i, sentences);
     return sentences;
 }
 
-std::vector<std::string> split_into_chunks(std::string_view text, std::size_t max_chars) {
-    std::vector<std::string> chunks;
-    for (std::string& sentence : split_sentences(text)) {
-        if (count_code_points(sentence) <= max_chars) {
-            chunks.push_back(std::move(sentence));
+std::vector<std::string> strings_of(std::string_view text, const std::vector<TextSpan>& spans) {
+    std::vector<std::string> out;
+    out.reserve(spans.size());
+    for (const TextSpan& s : spans) out.emplace_back(text.substr(s.offset, s.length));
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> split_sentences(std::string_view text) {
+    return strings_of(text, sentence_spans(text));
+}
+
+std::vector<TextSpan> split_into_chunk_spans(std::string_view text, std::size_t max_chars) {
+    std::vector<TextSpan> chunks;
+    for (const TextSpan& sentence : sentence_spans(text)) {
+        if (count_code_points(text.substr(sentence.offset, sentence.length)) <= max_chars) {
+            chunks.push_back(sentence);
             continue;
         }
-        std::string piece;
-        std::size_t bytes_since_cut = 0;
-        for (char c : sentence) {
-            piece.push_back(c);
-            ++bytes_since_cut;
-            if ((c == ',' || c == ';' || c == ':') && bytes_since_cut >= max_chars) {
-                take_piece(piece, chunks);
-                bytes_since_cut = 0;
+        const std::size_t end = sentence.offset + sentence.length;
+        std::size_t begin = sentence.offset;
+        for (std::size_t i = sentence.offset; i < end; ++i) {
+            const char c = text[i];
+            if ((c == ',' || c == ';' || c == ':') && i + 1 - begin >= max_chars) {
+                take_span(text, begin, i + 1, chunks);
+                begin = i + 1;
             }
         }
-        take_piece(piece, chunks);
+        take_span(text, begin, end, chunks);
     }
     return chunks;
+}
+
+std::vector<std::string> split_into_chunks(std::string_view text, std::size_t max_chars) {
+    return strings_of(text, split_into_chunk_spans(text, max_chars));
 }
 
 }  // namespace zelvan_tts

@@ -7,18 +7,18 @@ namespace zelvan_tts {
 
 namespace {
 
-// Calls symbol(c, blank) for every code point of the chunk that becomes an
-// id, in order: the walk the encoder makes, so that positions line up.
-template <typename OnSymbol>
-void walk_symbols(std::string_view chunk, OnSymbol symbol) {
+}  // namespace
+
+void walk_symbols(std::string_view chunk,
+                  const std::function<void(char32_t, bool, std::size_t)>& symbol) {
     const SymbolMap& map = SymbolMap::instance();
-    for (char32_t c : utf8_to_utf32(chunk)) {
+    for (std::size_t pos = 0; pos < chunk.size();) {
+        const std::size_t at = pos;
+        const char32_t c = decode_utf8(chunk, pos);
         const char32_t folded = fold_case(c);
-        if (map.find(folded) >= 0) symbol(c, folded == U' ');
+        if (map.find(folded) >= 0) symbol(c, folded == U' ', at);
     }
 }
-
-}  // namespace
 
 void extract_word_timestamps(std::string_view chunk, const float* times, std::size_t count,
                              float offset, float speed, std::vector<WordTimestamp>& out) {
@@ -37,7 +37,7 @@ void extract_word_timestamps(std::string_view chunk, const float* times, std::si
         in_word = false;
     };
 
-    walk_symbols(chunk, [&](char32_t, bool blank) {
+    walk_symbols(chunk, [&](char32_t, bool blank, std::size_t) {
         // The symbol ends where the next one starts; a short tensor repeats
         // its last value.
         const float t = i + 1 < count ? times[i + 1] : times[count - 1];
@@ -59,7 +59,7 @@ void extract_word_timestamps(std::string_view chunk, const float* times, std::si
 std::vector<std::string> spoken_words(std::string_view chunk) {
     std::vector<std::string> words;
     bool in_word = false;
-    walk_symbols(chunk, [&](char32_t c, bool blank) {
+    walk_symbols(chunk, [&](char32_t c, bool blank, std::size_t) {
         if (blank) {
             in_word = false;
             return;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,12 @@ static_assert(sizeof(WordTimestamp) == 8, "sent on the wire as two floats");
 // blank; characters the alphabet lacks are skipped as the encoder skips them.
 void extract_word_timestamps(std::string_view chunk, const float* times, std::size_t count,
                              float offset, float speed, std::vector<WordTimestamp>& out);
+
+// Calls symbol(c, blank, byte offset) for every code point of the chunk that
+// becomes an id, in order: the walk the encoder makes, so that positions
+// line up. `blank` says it is the blank that separates words.
+void walk_symbols(std::string_view chunk,
+                  const std::function<void(char32_t, bool, std::size_t)>& symbol);
 
 // The words of a chunk as extract_word_timestamps counts them, each spelled
 // with the characters the model hears (the alphabet's symbols, case kept).

@@ -10,54 +10,51 @@ bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 }  // namespace
 
+char32_t decode_utf8(std::string_view text, std::size_t& pos) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t i = pos;
+    const unsigned char b = p[i];
+    if (b < 0x80) {
+        pos += 1;
+        return b;
+    }
+    const std::size_t rest = text.size() - i - 1;
+    if ((b & 0xE0) == 0xC0) {
+        if (rest >= 1 && is_continuation(p[i + 1])) {
+            const char32_t cp = (char32_t(b & 0x1F) << 6) | (p[i + 1] & 0x3F);
+            if (cp >= 0x80) {
+                pos += 2;
+                return cp;
+            }
+        }
+    } else if ((b & 0xF0) == 0xE0) {
+        if (rest >= 2 && is_continuation(p[i + 1]) && is_continuation(p[i + 2])) {
+            const char32_t cp = (char32_t(b & 0x0F) << 12) | (char32_t(p[i + 1] & 0x3F) << 6) |
+                                (p[i + 2] & 0x3F);
+            if ((cp >= 0x800 && cp < 0xD800) || (cp >= 0xE000 && cp <= 0xFFFF)) {
+                pos += 3;
+                return cp;
+            }
+        }
+    } else if ((b & 0xF8) == 0xF0) {
+        if (rest >= 3 && is_continuation(p[i + 1]) && is_continuation(p[i + 2]) &&
+            is_continuation(p[i + 3])) {
+            const char32_t cp = (char32_t(b & 0x07) << 18) | (char32_t(p[i + 1] & 0x3F) << 12) |
+                                (char32_t(p[i + 2] & 0x3F) << 6) | (p[i + 3] & 0x3F);
+            if (cp >= 0x10000 && cp <= 0x10FFFF) {
+                pos += 4;
+                return cp;
+            }
+        }
+    }
+    pos += 1;
+    return kReplacement;
+}
+
 std::u32string utf8_to_utf32(std::string_view text) {
     std::u32string out;
     out.reserve(text.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        const std::size_t rest = n - i - 1;
-        if ((b & 0xE0) == 0xC0) {
-            if (rest >= 1 && is_continuation(p[i + 1])) {
-                const char32_t cp = (char32_t(b & 0x1F) << 6) | (p[i + 1] & 0x3F);
-                if (cp >= 0x80) {
-                    out.push_back(cp);
-                    i += 2;
-                    continue;
-                }
-            }
-        } else if ((b & 0xF0) == 0xE0) {
-            if (rest >= 2 && is_continuation(p[i + 1]) && is_continuation(p[i + 2])) {
-                const char32_t cp = (char32_t(b & 0x0F) << 12) | (char32_t(p[i + 1] & 0x3F) << 6) |
-                                    (p[i + 2] & 0x3F);
-                if ((cp >= 0x800 && cp < 0xD800) || (cp >= 0xE000 && cp <= 0xFFFF)) {
-                    out.push_back(cp);
-                    i += 3;
-                    continue;
-                }
-            }
-        } else if ((b & 0xF8) == 0xF0) {
-            if (rest >= 3 && is_continuation(p[i + 1]) && is_continuation(p[i + 2]) &&
-                is_continuation(p[i + 3])) {
-                const char32_t cp = (char32_t(b & 0x07) << 18) | (char32_t(p[i + 1] & 0x3F) << 12) |
-                                    (char32_t(p[i + 2] & 0x3F) << 6) | (p[i + 3] & 0x3F);
-                if (cp >= 0x10000 && cp <= 0x10FFFF) {
-                    out.push_back(cp);
-                    i += 4;
-                    continue;
-                }
-            }
-        }
-        out.push_back(kReplacement);
-        ++i;
-    }
+    for (std::size_t i = 0; i < text.size();) out.push_back(decode_utf8(text, i));
     return out;
 }
 

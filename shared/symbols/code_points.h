@@ -14,6 +14,10 @@ namespace zelvan_tts {
 // decoding resumes at the very next byte.
 std::u32string utf8_to_utf32(std::string_view text);
 
+// One code point of utf8_to_utf32's decoding: the one that starts at `pos`,
+// which moves past the bytes it took (one for a U+FFFD of a bad byte).
+char32_t decode_utf8(std::string_view text, std::size_t& pos);
+
 // Appends the standard UTF-8 form (1 to 4 bytes) of one code point.
 void append_utf8(std::string& out, char32_t code_point);
 

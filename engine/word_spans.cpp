@@ -1,0 +1,89 @@
+#include "engine/word_spans.h"
+
+#include "engine/word_timestamps.h"
+#include "text/normalization.h"
+
+namespace zelvan_tts {
+
+namespace {
+
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Calls piece(begin, end) for every run of bytes between white space.
+template <typename OnPiece>
+void for_each_piece(std::string_view text, OnPiece piece) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && is_space(text[i])) ++i;
+        const std::size_t begin = i;
+        while (i < text.size() && !is_space(text[i])) ++i;
+        if (i > begin) piece(begin, i);
+    }
+}
+
+}  // namespace
+
+std::vector<ChunkWords> chunk_words(std::string_view input, std::string_view script,
+                                    std::string_view lang, std::size_t max_chars) {
+    // The caller's piece that each piece of the spoken text comes from.
+    std::vector<TextSpan> owners;
+    for_each_piece(input, [&](std::size_t begin, std::size_t end) {
+        const std::string spelled = normalize_numbers(input.substr(begin, end - begin), lang);
+        for_each_piece(spelled, [&](std::size_t, std::size_t) {
+            owners.push_back({begin, end - begin});
+        });
+    });
+    std::size_t script_pieces = 0;
+    for_each_piece(script, [&](std::size_t, std::size_t) { ++script_pieces; });
+    const bool matched = script_pieces == owners.size();
+
+    std::vector<ChunkWords> out;
+    std::size_t pos = 0;         // bytes of the script before pos are counted
+    std::size_t piece = 0;       // pieces begun before pos
+    bool after_space = true;
+    const auto count_to = [&](std::size_t target) {
+        for (; pos < target; ++pos) {
+            if (is_space(script[pos])) {
+                after_space = true;
+            } else if (after_space) {
+                ++piece;
+                after_space = false;
+            }
+        }
+    };
+    for (const TextSpan& chunk : split_into_chunk_spans(script, max_chars)) {
+        ChunkWords words{chunk, {}};
+        bool in_word = false;
+        std::size_t first = 0;
+        std::size_t last = 0;
+        const auto close = [&] {
+            if (!matched || first == 0) {
+                words.words.push_back({0, input.size()});
+            } else {
+                const TextSpan& a = owners[first - 1];
+                const TextSpan& b = owners[last - 1];
+                words.words.push_back({a.offset, b.offset + b.length - a.offset});
+            }
+            in_word = false;
+        };
+        walk_symbols(script.substr(chunk.offset, chunk.length),
+                     [&](char32_t, bool blank, std::size_t at) {
+                         count_to(chunk.offset + at + 1);
+                         if (blank) {
+                             if (in_word) close();
+                             return;
+                         }
+                         if (!in_word) first = piece;
+                         in_word = true;
+                         last = piece;
+                     });
+        if (in_word) close();
+        count_to(chunk.offset + chunk.length);
+        out.push_back(std::move(words));
+    }
+    return out;
+}
+
+}  // namespace zelvan_tts
