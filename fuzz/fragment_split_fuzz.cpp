@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <cwctype>
 #include <memory>
 #include <vector>
 
@@ -19,12 +18,10 @@ using namespace zelvan_tts::sapi;
 
 namespace {
 
-bool is_space(WCHAR c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
-
 com::wstring non_blank(com::wstring_view text) {
     com::wstring kept;
     for (WCHAR c : text) {
-        if (!is_space(c)) kept.push_back(c);
+        if (!is_white_space(c)) kept.push_back(c);
     }
     return kept;
 }
@@ -172,8 +169,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (start + item.wide_text.size() > text.size()) std::abort();
             if (text.substr(start, item.wide_text.size()) != item.wide_text) std::abort();
             if (item.length != static_cast<std::int32_t>(item.wide_text.size())) std::abort();
-            if (item.wide_text.empty() || is_space(item.wide_text.front()) ||
-                is_space(item.wide_text.back())) {
+            if (item.wide_text.empty() || is_white_space(item.wide_text.front()) ||
+                is_white_space(item.wide_text.back())) {
                 std::abort();
             }
             if (!valid_utf8(item.text)) std::abort();

@@ -4,13 +4,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <cwctype>
 
 namespace zelvan_tts::sapi {
 
 namespace {
-
-bool is_space(WCHAR c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
 
 bool ends_sentence(WCHAR c) { return c == u'.' || c == u'!' || c == u'?'; }
 
@@ -22,30 +19,36 @@ constexpr float kSpeedTable[21] = {
 
 }  // namespace
 
+bool is_white_space(WCHAR c) {
+    return (c >= 0x0009 && c <= 0x000D) || c == 0x0020 || c == 0x0085 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A && c != 0x2007) || c == 0x2028 || c == 0x2029 ||
+           c == 0x205F || c == 0x3000;
+}
+
 std::vector<TextSpan> split_fragment_sentences(com::wstring_view text) {
     std::vector<TextSpan> pieces;
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
-        if (is_space(text[i])) {
+        if (is_white_space(text[i])) {
             ++i;
             continue;
         }
         std::size_t j = i;
         while (j < n) {
             const WCHAR c = text[j++];
-            if (ends_sentence(c) && (j == n || is_space(text[j]))) break;
+            if (ends_sentence(c) && (j == n || is_white_space(text[j]))) break;
         }
         std::size_t end = j;
-        while (end > i && is_space(text[end - 1])) --end;
+        while (end > i && is_white_space(text[end - 1])) --end;
         if (end > i) pieces.push_back({i, end - i});
         i = j;
     }
     if (pieces.empty() && n > 0) {
         std::size_t begin = 0;
         std::size_t end = n;
-        while (begin < end && is_space(text[begin])) ++begin;
-        while (end > begin && is_space(text[end - 1])) --end;
+        while (begin < end && is_white_space(text[begin])) ++begin;
+        while (end > begin && is_white_space(text[end - 1])) --end;
         if (end > begin) pieces.push_back({begin, end - begin});
     }
     return pieces;
@@ -55,12 +58,12 @@ std::vector<TextSpan> split_words(com::wstring_view text) {
     std::vector<TextSpan> words;
     std::size_t i = 0;
     while (i < text.size()) {
-        if (is_space(text[i])) {
+        if (is_white_space(text[i])) {
             ++i;
             continue;
         }
         const std::size_t start = i;
-        while (i < text.size() && !is_space(text[i])) ++i;
+        while (i < text.size() && !is_white_space(text[i])) ++i;
         words.push_back({start, i - start});
     }
     return words;

@@ -29,6 +29,14 @@ struct TextSpan {
     std::size_t length;
 };
 
+// White space for pieces and words, the same whatever locale the host set
+// or never set (the C locale knows only ASCII): tab to carriage return,
+// U+0085 and the Unicode space and line separators, as the Windows C
+// runtime's iswspace counts them; but not the no-break spaces U+00A0,
+// U+2007 and U+202F, which that counts too, since they join what they
+// stand between.
+bool is_white_space(WCHAR c);
+
 // Sentences of a fragment: a piece ends after ".", "!" or "?" followed by
 // white space or the end; white space around pieces is dropped.
 std::vector<TextSpan> split_fragment_sentences(com::wstring_view text);

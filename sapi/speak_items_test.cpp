@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 namespace zelvan_tts::sapi {
 namespace {
 
@@ -38,6 +40,23 @@ TEST(SpeakItems, WordsOfAPiece) {
     EXPECT_EQ(words[1].offset, 7u);
     EXPECT_EQ(words[2].offset, 11u);
     EXPECT_EQ(words[2].length, 3u);
+}
+
+TEST(SpeakItems, WhiteSpaceOfWindowsInTheCLocale) {
+    // A host that never set a locale runs in "C", whose iswspace knows only
+    // ASCII; the pieces and words must still be those of Windows.
+    ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+    const std::vector<std::pair<WCHAR, bool>> cases = {
+        {0x0009, true},  {0x000D, true},  {0x0020, true},  {0x0085, true},  {0x1680, true},
+        {0x2000, true},  {0x2003, true},  {0x200A, true},  {0x2028, true},  {0x2029, true},
+        {0x205F, true},  {0x3000, true},  {0x00A0, false}, {0x2007, false}, {0x202F, false},
+        {0x200B, false}, {0x180E, false}, {0xFEFF, false}, {0x001C, false}, {u'x', false},
+    };
+    for (const auto& [c, white] : cases) {
+        const com::wstring sentences = com::to_wide("a.") + c + com::to_wide("b.");
+        EXPECT_EQ(split_fragment_sentences(sentences).size(), white ? 2u : 1u) << std::hex << c;
+        EXPECT_EQ(split_words(sentences).size(), white ? 2u : 1u) << std::hex << c;
+    }
 }
 
 TEST(SpeakItems, RatePitchVolumeTables) {
