@@ -2,43 +2,24 @@
 
 #include "accentor/accentor.h"
 #include "accentor/stress_marks.h"
+#include "engine/search_paths.h"
 
 namespace zelvan_tts {
 
-AccentorTable& accentor_table() {
-    static AccentorTable table;
+StageRegistry<Accentor>& accentor_table() {
+    static StageRegistry<Accentor> table;
     return table;
 }
 
 std::shared_ptr<Accentor> get_accentor(const std::string& lang) {
-    AccentorTable& table = accentor_table();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    std::shared_ptr<Accentor>& entry = table.instances[lang];
-    if (!entry) {
-        // A search that throws leaves no instance behind, so the next text
-        // tries again; a plain failure is kept until the next release.
+    return accentor_table().get(models_root_key() + '\n' + lang, [&lang] {
         auto instance = std::make_shared<Accentor>();
-        try {
-            instance->initialize(lang);
-        } catch (...) {
-            table.instances.erase(lang);
-            throw;
-        }
-        entry = std::move(instance);
-    }
-    return entry;
+        instance->initialize(lang);
+        return instance;
+    });
 }
 
-void release_accentors() {
-    // The instances are destroyed outside the lock: freeing a model takes a
-    // while and needs no protection.
-    std::unordered_map<std::string, std::shared_ptr<Accentor>> released;
-    {
-        AccentorTable& table = accentor_table();
-        std::lock_guard<std::mutex> lock(table.mutex);
-        released.swap(table.instances);
-    }
-}
+void release_accentors() { accentor_table().release(); }
 
 std::string apply_accentor(const std::string& text, const std::string& language) {
     const std::string code = accentor_language(language);

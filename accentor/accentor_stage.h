@@ -3,27 +3,21 @@
 // stage is switched off. No LibTorch here.
 #pragma once
 
+#include "engine/stage_registry.h"
+
 #include <memory>
-#include <mutex>
 #include <string>
-#include <unordered_map>
 
 namespace zelvan_tts {
 
 class Accentor;
 
-// The process-wide instances by accentor language code. An entry may hold an
-// instance that failed to initialise; it stays so until release_accentors.
-struct AccentorTable {
-    std::mutex mutex;
-    std::unordered_map<std::string, std::shared_ptr<Accentor>> instances;
-};
+// The process-wide instances by models root and accentor language code.
+StageRegistry<Accentor>& accentor_table();
 
-AccentorTable& accentor_table();
-
-// The instance of `lang`, created and initialised under the table lock on
-// first use. Never null; the caller checks `initialized`. Shared ownership
-// keeps an instance alive for a caller still using it after a release.
+// The instance of `lang` below the current models root, created and
+// initialised under the table lock on first use. Never null; the caller
+// checks `initialized`.
 std::shared_ptr<Accentor> get_accentor(const std::string& lang);
 
 // Empties the table; instances go as soon as no caller uses them.

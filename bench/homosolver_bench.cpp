@@ -71,7 +71,7 @@ HomoSolver& solver_with(int encoder_layers, int hidden_size) {
     test_models::write_homograph_resources((root / "homosolver").string(), resources);
     setenv("ZELVAN_TTS_MODEL_PATH", root.c_str(), 1);
     release_homosolver();
-    HomoSolver& solver = get_homosolver();
+    HomoSolver& solver = *get_homosolver();
     fs::remove_all(root);
     if (!solver.initialized) throw std::runtime_error("bench resources did not load");
     return solver;

@@ -16,15 +16,33 @@ namespace {
 // "models" directory beside it.
 fs::path default_models_root() { return module_dir() / ".." / "models"; }
 
+thread_local std::optional<std::string> scoped_root;
+
 }  // namespace
+
+ModelsRootScope::ModelsRootScope(const std::string& root) : previous_(scoped_root) {
+    if (!root.empty()) scoped_root = root;
+}
+
+ModelsRootScope::~ModelsRootScope() { scoped_root = previous_; }
+
+std::optional<std::string> models_root() {
+    if (scoped_root) return scoped_root;
+    return read_model_path_setting();
+}
+
+std::string models_root_key() { return scoped_root.value_or(std::string()); }
 
 fs::path module_dir() { return running_module_file().parent_path(); }
 
 fs::path find_voice_model_path() {
     constexpr const char* kFile = "multivoice_base.bin";
-    if (const auto root = read_model_path_setting()) {
+    if (const auto root = models_root()) {
         const fs::path candidate = path_from_utf8(*root) / kFile;
         if (fs::exists(candidate)) return candidate;
+        // A root of its own may be laid out as an installation's models folder.
+        const fs::path laid_out = path_from_utf8(*root) / "tts" / kFile;
+        if (scoped_root && fs::exists(laid_out)) return laid_out;
     }
     // The default location has a "tts" level that the installation root has not.
     const fs::path candidate = default_models_root() / "tts" / kFile;
@@ -34,7 +52,7 @@ fs::path find_voice_model_path() {
 std::string find_accentor_model(const std::string& lang) {
     const fs::path relative = fs::path("accentor") / path_from_utf8(lang) / "zelvan_accentor.bin";
     std::vector<fs::path> candidates;
-    if (const auto root = read_model_path_setting()) {
+    if (const auto root = models_root()) {
         candidates.push_back(path_from_utf8(*root) / relative);
     }
     candidates.push_back(default_models_root() / relative);
@@ -51,7 +69,7 @@ std::string find_accentor_file(const std::string& model_path, const std::string&
 }
 
 std::string find_homosolver_dir() {
-    if (const auto root = read_model_path_setting()) {
+    if (const auto root = models_root()) {
         const fs::path candidate = path_from_utf8(*root) / "homosolver";
         if (fs::exists(candidate / "model_emb_q.bin")) {
             return path_to_utf8(fs::weakly_canonical(fs::absolute(candidate)));

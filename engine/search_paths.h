@@ -5,15 +5,38 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace zelvan_tts {
 
+// While one lives, the searches of this thread look below `root` (UTF-8)
+// instead of the installation's models root; an empty root changes nothing.
+// An engine opened with its own models root searches under one.
+class ModelsRootScope {
+public:
+    explicit ModelsRootScope(const std::string& root);
+    ~ModelsRootScope();
+    ModelsRootScope(const ModelsRootScope&) = delete;
+    ModelsRootScope& operator=(const ModelsRootScope&) = delete;
+
+private:
+    std::optional<std::string> previous_;
+};
+
+// The models root the searches of this thread use: the scope's, else the
+// installation's (ZELVAN_TTS_MODEL_PATH here, the registry on Windows).
+std::optional<std::string> models_root();
+
+// What tells apart the instances of stages loaded under different scopes.
+std::string models_root_key();
+
 // Directory of the program or library file that holds the running code.
 std::filesystem::path module_dir();
 
-// The voice model to load: <root>/multivoice_base.bin when that exists,
-// else <module_dir>/../models/tts/multivoice_base.bin in canonical form
+// The voice model to load: <root>/multivoice_base.bin when that exists
+// (or, below a scope's root, <root>/tts/multivoice_base.bin), else
+// <module_dir>/../models/tts/multivoice_base.bin in canonical form
 // (weakly canonical when it does not exist).
 std::filesystem::path find_voice_model_path();
 

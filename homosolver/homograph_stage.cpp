@@ -1,45 +1,32 @@
 #include "homosolver/homograph_stage.h"
 
 #include "homosolver/homosolver.h"
+#include "engine/search_paths.h"
+#include "engine/stage_registry.h"
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 
 namespace zelvan_tts {
 
 namespace {
 
-struct HomoSolverSlot {
-    std::mutex mutex;
-    std::unique_ptr<HomoSolver> instance;
-};
-
-HomoSolverSlot& homosolver_slot() {
-    static HomoSolverSlot slot;
-    return slot;
+StageRegistry<HomoSolver>& homosolver_registry() {
+    static StageRegistry<HomoSolver> registry;
+    return registry;
 }
 
 }  // namespace
 
-HomoSolver& get_homosolver() {
-    HomoSolverSlot& slot = homosolver_slot();
-    const std::lock_guard<std::mutex> lock(slot.mutex);
-    if (!slot.instance) {
-        // Filled only once initialisation has returned: if it throws, the
-        // half-built instance goes and the next text tries again.
-        auto instance = std::make_unique<HomoSolver>();
+std::shared_ptr<HomoSolver> get_homosolver() {
+    return homosolver_registry().get(models_root_key(), [] {
+        auto instance = std::make_shared<HomoSolver>();
         instance->initialize();
-        slot.instance = std::move(instance);
-    }
-    return *slot.instance;
+        return instance;
+    });
 }
 
-void release_homosolver() {
-    HomoSolverSlot& slot = homosolver_slot();
-    const std::lock_guard<std::mutex> lock(slot.mutex);
-    slot.instance.reset();
-}
+void release_homosolver() { homosolver_registry().release(); }
 
 std::string apply_homosolver(const std::string& text, const std::string& language) {
     return apply_homosolver(text, 0, text.size(), language);
@@ -52,9 +39,9 @@ std::string apply_homosolver(std::string_view text, std::size_t begin, std::size
     const std::string_view part = text.substr(begin, end - begin);
     if (language != "rus") return std::string(part);
     try {
-        const HomoSolver& solver = get_homosolver();
-        if (!solver.initialized) return std::string(part);
-        return solver.resolve(text, begin, end);
+        const std::shared_ptr<HomoSolver> solver = get_homosolver();
+        if (!solver->initialized) return std::string(part);
+        return solver->resolve(text, begin, end);
     } catch (...) {
         return std::string(part);
     }

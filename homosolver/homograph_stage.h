@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -11,14 +12,14 @@ namespace zelvan_tts {
 
 class HomoSolver;
 
-// The process-wide instance, created and initialised under the slot's mutex
-// on first use, initialised or not (the caller checks `initialized`). A
-// failed initialisation is not retried until release_homosolver. When
-// initialisation throws, the slot stays empty and the exception propagates.
-HomoSolver& get_homosolver();
+// The process-wide instance of the current models root, created and
+// initialised under the registry's lock on first use, initialised or not
+// (the caller checks `initialized`). A failed initialisation is not retried
+// until release_homosolver. When initialisation throws, nothing is kept and
+// the exception propagates.
+std::shared_ptr<HomoSolver> get_homosolver();
 
-// Destroys the instance, if any, and empties the slot. Must not run while
-// another thread is inside apply_homosolver.
+// Forgets every instance; each goes as soon as no caller uses it.
 void release_homosolver();
 
 // `text` with its Russian homographs resolved when `language` is "rus" and
