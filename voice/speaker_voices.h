@@ -1,0 +1,31 @@
+// The 60 voices the recorded voice makes of its one speaker. A voice
+// belongs to a person, named by the given name in the speaker table: the
+// twin rows of a name (one in the person's language, one in Russian) are the
+// same person. Women get a higher pitch and a shorter vocal tract (every
+// formant raised), men a pitch and tract near the speaker's own; each
+// person also speaks at his or her own pace. Row 20 (and its twin) is the
+// speaker himself, unchanged.
+#pragma once
+
+#include <string>
+
+namespace zelvan_tts::voice {
+
+// Where a word without a stress mark is stressed in the voice's language.
+enum class DefaultStress { Lexical = 0, Last = 1, First = 2, Penultimate = 3 };
+
+struct SpeakerVoice {
+    bool female;
+    float pitch;  // factor on the speaker's pitch
+    float tract;  // factor on every formant frequency
+    float rate;   // factor on every duration
+    DefaultStress stress;
+};
+
+// The voice of speaker row 0..59. Throws std::out_of_range outside.
+SpeakerVoice speaker_voice(int speaker_id);
+
+// The given name part of a row's key ("aigul" for "bak_aigul2").
+std::string given_name(int speaker_id);
+
+}  // namespace zelvan_tts::voice
