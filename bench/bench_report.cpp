@@ -13,7 +13,7 @@
 #include "engine/voice_model.h"
 #include "platform/local_pipe.h"
 #include "platform/object_names.h"
-#include "server/protocol.h"
+#include "protocol/protocol.h"
 #include "text/normalization.h"
 #include "text/transliteration.h"
 #include "tools/bench_voice_model.h"

@@ -6,7 +6,7 @@
 #include "engine/voice_model.h"
 #include "platform/local_pipe.h"
 #include "platform/object_names.h"
-#include "server/protocol.h"
+#include "protocol/protocol.h"
 #include "tools/test_models.h"
 
 #include <ATen/Parallel.h>

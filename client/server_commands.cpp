@@ -8,7 +8,7 @@
 #include "engine/text_stages.h"
 #include "engine/word_timestamps.h"
 #include "platform/local_pipe.h"
-#include "server/protocol.h"
+#include "protocol/protocol.h"
 #include "shared/symbols/speakers.h"
 
 #include <nlohmann/json.hpp>

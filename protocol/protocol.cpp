@@ -1,4 +1,4 @@
-#include "server/protocol.h"
+#include "protocol/protocol.h"
 
 #include "engine/word_timestamps.h"
 #include "platform/local_pipe.h"

@@ -4,7 +4,7 @@
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
 #include "platform/local_pipe.h"
-#include "server/protocol.h"
+#include "protocol/protocol.h"
 #include "server/server_state.h"
 
 #include <exception>

@@ -2,7 +2,7 @@
 // oversized messages, clients that stall or vanish mid-stream, Cancel storms
 // and impossible synthesis parameters. Afterwards it must still answer, and
 // its memory must not have grown.
-#include "server/protocol.h"
+#include "protocol/protocol.h"
 
 #include "engine/word_timestamps.h"
 #include "platform/local_pipe.h"

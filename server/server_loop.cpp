@@ -8,7 +8,7 @@
 #include "platform/object_names.h"
 #include "platform/server_ready.h"
 #include "platform/utf8_path.h"
-#include "server/protocol.h"
+#include "protocol/protocol.h"
 #include "server/request_handler.h"
 #include "server/server_state.h"
 

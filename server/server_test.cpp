@@ -1,4 +1,4 @@
-#include "server/protocol.h"
+#include "protocol/protocol.h"
 #include "server/server_loop.h"
 
 #include "engine/audio_processing.h"
