@@ -10,6 +10,7 @@
 #pragma once
 
 #include "engine/settings.h"
+#include "engine/text_blocks.h"
 
 #include <cstddef>
 #include <string>
@@ -28,16 +29,6 @@ struct ProcessedText {
 // The settings one synthesis runs with: the store's current copy, taken
 // once per call. Stages switched off give back the memory they hold.
 RuntimeSettings settings_for_synthesis();
-
-// A block ends at the white space after a sentence end (".", "!" or "?"
-// followed by a blank, tab or line feed) once it holds kTextBlockBytes; a
-// block that finds no such end within kMaxTextBlockBytes ends after its last
-// white space, or, without any, at a character boundary.
-inline constexpr std::size_t kTextBlockBytes = 1024;
-inline constexpr std::size_t kMaxTextBlockBytes = 16384;
-
-// One past the last byte of the block of `text` that starts at `begin`.
-std::size_t text_block_end(std::string_view text, std::size_t begin);
 
 // Runs the text steps for the block [begin, end) of `text` for a voice of
 // language `lang` under `settings`. For the languages the stress stage
