@@ -8,7 +8,6 @@
 
 #include <algorithm>
 
-#include <torch/script.h>
 
 namespace zelvan_tts {
 
@@ -22,20 +21,26 @@ bool deliver(std::vector<float>& block, const AudioSink& on_audio) {
 
 }  // namespace
 
-bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisRequest& request,
+bool synthesize_with_word_timestamps(VoiceModel& model, const SynthesisRequest& request,
                                      AudioSink on_audio, UnmappedCharsSink on_unmapped,
                                      std::vector<WordTimestamp>* word_timestamps,
                                      std::vector<WordSpan>* word_spans) {
     if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
-    const SpeakerInfo& speaker = speakers[static_cast<std::size_t>(request.speaker_index)];
+    const SynthesisOptions options{settings_for_synthesis(), {}};
+    return synthesize(model, request, options, std::move(on_audio), std::move(on_unmapped),
+                      word_timestamps, word_spans);
+}
 
-    const RuntimeSettings settings = settings_for_synthesis();
+bool synthesize(VoiceModel& model, const SynthesisRequest& request,
+                const SynthesisOptions& options, AudioSink on_audio,
+                UnmappedCharsSink on_unmapped, std::vector<WordTimestamp>* word_timestamps,
+                std::vector<WordSpan>* word_spans) {
+    if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
+    const SpeakerInfo& speaker = speakers[static_cast<std::size_t>(request.speaker_index)];
 
     // The tempo the audio really gets, which the word times must follow.
     const float speed = stretch_factor(request.speed);
     std::unique_ptr<SonicStretcher> stretcher;
-    const at::Tensor speaker_id =
-        torch::tensor({static_cast<std::int64_t>(speaker.model_speaker_id)}, torch::kInt64);
     const SymbolMap& map = SymbolMap::instance();
     // Model samples made so far: each chunk's word times start where its
     // audio starts, silences at chunk ends included.
@@ -47,7 +52,8 @@ bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisR
     std::size_t begin = 0;
     do {
         const std::size_t end = text_block_end(input, begin);
-        const std::string text = process_block(input, begin, end, speaker.lang, settings).script;
+        const std::string text =
+            process_block(input, begin, end, speaker.lang, options.settings, options.log).script;
         const std::size_t block_begin = begin;
         begin = end;
         const std::string_view block_input(input.data() + block_begin, end - block_begin);
@@ -64,48 +70,26 @@ bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisR
             if (!stretcher && (request.speed != 1.0f || request.pitch != 1.0f)) {
                 stretcher = SonicStretcher::create(kSampleRate, request.speed, request.pitch);
             }
-            std::vector<float> samples;
-            {
-                c10::InferenceMode inference;
-                const std::vector<std::int64_t> ids = encode_text(chunk, map, on_unmapped);
-                const at::Tensor input_ids = torch::tensor(ids, torch::kInt64)
-                                                 .reshape({1, static_cast<std::int64_t>(ids.size())});
-                const c10::IValue output = model.forward({input_ids, speaker_id});
-
-                at::Tensor audio;
-                at::Tensor times;
-                if (output.isTuple()) {
-                    const auto& elements = output.toTupleRef().elements();
-                    audio = elements.at(0).toTensor();
-                    if (elements.size() >= 2) {
-                        times = elements[1].toTensor().contiguous().to(torch::kFloat32);
-                    }
-                } else {
-                    audio = output.toTensor();
+            const std::vector<std::int64_t> ids = encode_text(chunk, map, on_unmapped);
+            VoiceOutput output = model.speak(ids, speaker.model_speaker_id);
+            if (output.timed && word_timestamps != nullptr) {
+                const float offset =
+                    static_cast<float>(static_cast<double>(model_samples) / kSampleRate);
+                const std::size_t before = word_timestamps->size();
+                extract_word_timestamps(chunk, output.times.data(), output.times.size(), offset,
+                                        speed, *word_timestamps);
+                if (word_spans != nullptr) {
+                    const auto& words = chunk_and_words.words;
+                    const std::size_t added =
+                        std::min(word_timestamps->size() - before, words.size());
+                    for (std::size_t k = 0; k < added; ++k)
+                        word_spans->push_back({words[k].offset + block_begin, words[k].length});
                 }
-                if (audio.scalar_type() != torch::kFloat32) {
-                    throw std::runtime_error("Voice model audio is not float32");
-                }
-                const at::Tensor flat = audio.contiguous().view({-1});
-                if (times.defined() && word_timestamps != nullptr) {
-                    const float offset =
-                        static_cast<float>(static_cast<double>(model_samples) / kSampleRate);
-                    const std::size_t before = word_timestamps->size();
-                    extract_word_timestamps(chunk, times.data_ptr<float>(),
-                                            static_cast<std::size_t>(times.numel()), offset, speed,
-                                            *word_timestamps);
-                    if (word_spans != nullptr) {
-                        const auto& words = chunk_and_words.words;
-                        const std::size_t added =
-                            std::min(word_timestamps->size() - before, words.size());
-                        for (std::size_t k = 0; k < added; ++k)
-                            word_spans->push_back({words[k].offset + block_begin, words[k].length});
-                    }
-                }
-                model_samples += static_cast<std::uint64_t>(flat.numel());
-                samples = scaled_and_clamped(flat.data_ptr<float>(),
-                                             static_cast<std::size_t>(flat.numel()), request.volume);
             }
+            model_samples += output.audio.size();
+            std::vector<float>& samples = output.audio;
+            apply_volume(samples, request.volume);
+            clamp_unit(samples);
 
             if (!stretcher) {
                 // Just clamped: the block is delivered as it is.

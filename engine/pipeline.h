@@ -3,6 +3,9 @@
 // volume, speed and pitch, delivered block by block.
 #pragma once
 
+#include "engine/settings.h"
+#include "engine/text_stages.h"
+#include "engine/voice.h"
 #include "engine/word_spans.h"
 #include "engine/word_timestamps.h"
 #include "shared/symbols/symbols.h"
@@ -11,10 +14,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-namespace torch::jit {
-struct Module;
-}  // namespace torch::jit
 
 namespace zelvan_tts {
 
@@ -30,13 +29,26 @@ struct SynthesisRequest {
 // synthesis after this block.
 using AudioSink = std::function<bool(const std::vector<float>& samples)>;
 
+// What one synthesis runs with besides its request.
+struct SynthesisOptions {
+    RuntimeSettings settings;  // which optional stages act
+    LogSink log;               // the text steps' diagnostic lines
+};
+
 // Synthesises the request with `model`. Appends one record per spoken word to
 // `word_timestamps` when it is not null, and, when `word_spans` is not null
-// too, the bytes of the request's text each of those words comes from. False when the speaker index is out
-// of range (nothing happens then) or the sink asked to stop; exceptions of
-// the model, the stages or the callbacks propagate, and what was delivered
-// before stays delivered.
-bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisRequest& request,
+// too, the bytes of the request's text each of those words comes from.
+// False when the speaker index is out of range (nothing happens then) or the
+// sink asked to stop; exceptions of the model, the stages or the callbacks
+// propagate, and what was delivered before stays delivered.
+bool synthesize(VoiceModel& model, const SynthesisRequest& request,
+                const SynthesisOptions& options, AudioSink on_audio,
+                UnmappedCharsSink on_unmapped, std::vector<WordTimestamp>* word_timestamps,
+                std::vector<WordSpan>* word_spans = nullptr);
+
+// synthesize with the settings every host follows: the store's current
+// ones, read once per call (stages switched off give back their memory).
+bool synthesize_with_word_timestamps(VoiceModel& model, const SynthesisRequest& request,
                                      AudioSink on_audio, UnmappedCharsSink on_unmapped,
                                      std::vector<WordTimestamp>* word_timestamps,
                                      std::vector<WordSpan>* word_spans = nullptr);

@@ -40,7 +40,8 @@ std::string_view context_after(std::string_view text, std::size_t end) {
 }  // namespace
 
 ProcessedText process_block(std::string_view text, std::size_t begin, std::size_t end,
-                            const std::string& lang, const RuntimeSettings& settings) {
+                            const std::string& lang, const RuntimeSettings& settings,
+                            const LogSink& log) {
     ProcessedText out;
     out.numbers = normalize_numbers(text.substr(begin, end - begin), lang);
     if (settings.enable_homosolver && lang == "rus") {
@@ -56,20 +57,27 @@ ProcessedText process_block(std::string_view text, std::size_t begin, std::size_
     // Homographs first: the stress stage leaves the words they mark alone.
     out.stress = settings.enable_accentor ? apply_accentor(out.homographs, lang) : out.homographs;
     if (lang == "rus" || lang == "bel" || lang == "ukr") {
-        debug_output("[Accentor " + lang + "] Before: " + out.homographs + "\n");
-        debug_output("[Accentor " + lang + "] After: " + out.stress + "\n");
+        const auto write = [&log](const std::string& line) {
+            if (log) {
+                log(line);
+            } else {
+                debug_output(line + "\n");
+            }
+        };
+        write("[Accentor " + lang + "] Before: " + out.homographs);
+        write("[Accentor " + lang + "] After: " + out.stress);
     }
     out.script = transliterate(out.stress, lang);
     return out;
 }
 
 ProcessedText process_text(const std::string& text, const std::string& lang,
-                           const RuntimeSettings& settings) {
+                           const RuntimeSettings& settings, const LogSink& log) {
     ProcessedText out;
     std::size_t begin = 0;
     do {
         const std::size_t end = text_block_end(text, begin);
-        ProcessedText block = process_block(text, begin, end, lang, settings);
+        ProcessedText block = process_block(text, begin, end, lang, settings, log);
         out.numbers += block.numbers;
         out.homographs += block.homographs;
         out.stress += block.stress;

@@ -13,6 +13,7 @@
 #include "engine/text_blocks.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ struct ProcessedText {
     std::string script;      // transliterated: what is cut into chunks
 };
 
+// Receives each diagnostic line of the text steps, without its line feed.
+// An empty sink sends them to the debugger output.
+using LogSink = std::function<void(const std::string& line)>;
+
 // The settings one synthesis runs with: the store's current copy, taken
 // once per call. Stages switched off give back the memory they hold.
 RuntimeSettings settings_for_synthesis();
@@ -35,10 +40,11 @@ RuntimeSettings settings_for_synthesis();
 // serves, writes the block before and after stress placement to the
 // debugger output.
 ProcessedText process_block(std::string_view text, std::size_t begin, std::size_t end,
-                            const std::string& lang, const RuntimeSettings& settings);
+                            const std::string& lang, const RuntimeSettings& settings,
+                            const LogSink& log = {});
 
 // process_block over every block of the text, the results joined.
 ProcessedText process_text(const std::string& text, const std::string& lang,
-                           const RuntimeSettings& settings);
+                           const RuntimeSettings& settings, const LogSink& log = {});
 
 }  // namespace zelvan_tts

@@ -1,8 +1,15 @@
-// Turning the encrypted voice model file into a frozen TorchScript module.
-// LibTorch types are only declared here, so that this header stays light.
+// The TorchScript voice: turning the encrypted voice model file into a
+// frozen module, and the module as the pipeline's VoiceModel. This header
+// and its source are where the voice meets LibTorch; LibTorch types are only
+// declared here, so that the header stays light.
 #pragma once
 
+#include "engine/pipeline.h"
+#include "engine/voice.h"
+
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace torch::jit {
 struct Module;
@@ -20,5 +27,20 @@ void configure_torch_runtime();
 // Throws std::runtime_error "Encrypted model not found: <path>" or
 // "Failed to decrypt model: <path>"; LibTorch errors propagate as thrown.
 torch::jit::Module load_voice_model(const std::string& path);
+
+// load_voice_model as a VoiceModel that owns its module.
+std::unique_ptr<VoiceModel> open_voice_model(const std::string& path);
+
+// A VoiceModel that calls `module`, which must outlive it. Its output must
+// be a float32 tensor, or a tuple of one and (optionally) the id times;
+// anything else throws.
+std::unique_ptr<VoiceModel> voice_model_of(torch::jit::Module& module);
+
+// synthesize_with_word_timestamps with a module of the caller's, the
+// settings read as every synthesis reads them.
+bool synthesize_with_word_timestamps(torch::jit::Module& model, const SynthesisRequest& request,
+                                     AudioSink on_audio, UnmappedCharsSink on_unmapped,
+                                     std::vector<WordTimestamp>* word_timestamps,
+                                     std::vector<WordSpan>* word_spans = nullptr);
 
 }  // namespace zelvan_tts

@@ -3,6 +3,7 @@
 #include "engine/audio_processing.h"
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
+#include "engine/voice_model.h"
 #include "platform/local_pipe.h"
 #include "protocol/protocol.h"
 #include "server/server_state.h"
