@@ -1,0 +1,316 @@
+#include "speechd/module_session.h"
+
+#include "speechd/reading_modes.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace zelvan_tts::speechd {
+
+namespace {
+
+void log_error(const std::string& text) { std::fprintf(stderr, "sd_zelvan: %s\n", text.c_str()); }
+
+bool write_all(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The tone before a capital letter: 60 ms at 1.2 kHz, faded in and out.
+std::vector<float> capital_tone(float gain) {
+    const std::size_t n = kSampleRate * 60 / 1000;
+    const std::size_t fade = kSampleRate * 5 / 1000;
+    std::vector<float> tone(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const float edge = static_cast<float>(std::min({i, n - 1 - i, fade})) / fade;
+        tone[i] = 0.3f * gain * edge * std::sin(2.0f * 3.14159265f * 1200.0f * i / kSampleRate);
+    }
+    return tone;
+}
+
+bool starts_with(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
+ModuleSession::ModuleSession(std::vector<VoiceInfo> voices, EngineFactory open_engine,
+                             int out_fd, int default_voice)
+    : voices_(std::move(voices)),
+      open_engine_(std::move(open_engine)),
+      out_fd_(out_fd),
+      default_voice_(default_voice) {
+    // speech-dispatcher signals the module's main thread; the worker must not
+    // take those signals.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &old);
+    worker_ = std::thread([this] { work(); });
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+ModuleSession::~ModuleSession() { quit(); }
+
+void ModuleSession::quit() {
+    live_id_ = 0;  // the sink stops the engine at its next block
+    {
+        std::lock_guard<std::mutex> lock(job_mutex_);
+        quitting_ = true;
+        job_.reset();
+    }
+    job_ready_.notify_all();
+    if (worker_.joinable()) worker_.join();
+}
+
+void ModuleSession::serve(LineReader& in) {
+    std::string line;
+    while (in.read_line(line))
+        if (!handle(line, in)) break;
+    quit();
+}
+
+bool ModuleSession::handle(const std::string& line, LineReader& in) {
+    if (line == "SPEAK" || line == "CHAR" || line == "KEY" || line == "SOUND_ICON")
+        return message(line, in);
+    if (line == "STOP") {
+        std::lock_guard<std::mutex> lock(out_mutex_);
+        if (live_id_ != 0) {
+            live_id_ = 0;
+            write_all(out_fd_, "703 STOP\n");
+        }
+        return true;
+    }
+    if (line == "PAUSE") {
+        if (live_id_ != 0) pause_requested_ = true;
+        return true;
+    }
+    if (line == "SET") {
+        settings(in, "203 OK RECEIVING SETTINGS\n", "203 OK SETTINGS RECEIVED\n", false);
+        return true;
+    }
+    if (line == "AUDIO") {
+        settings(in, "207 OK RECEIVING AUDIO SETTINGS\n", "203 OK AUDIO INITIALIZED\n", true);
+        return true;
+    }
+    if (line == "LOGLEVEL") {
+        send("207 OK RECEIVING LOGLEVEL SETTINGS\n");
+        std::vector<std::string> body;
+        if (!in.read_body(body)) return false;
+        send("203 OK LOGLEVEL SET\n");
+        return true;
+    }
+    if (line == "INIT") {
+        std::string error;
+        if (!engine_) engine_ = open_engine_(error);
+        if (engine_)
+            send("299-Zelvan TTS: " + std::to_string(voices_.size()) +
+                 " voices\n299 OK LOADED SUCCESSFULLY\n");
+        else
+            send("399-" + error + "\n399 ERR CANT INIT MODULE\n");
+        return true;
+    }
+    if (line == "LIST VOICES") {
+        std::string reply;
+        for (const std::string& v : voice_list(voices_)) reply += "200-" + v + "\n";
+        send(reply + "200 OK VOICE LIST SENT\n");
+        return true;
+    }
+    if (line == "QUIT") {
+        quit();
+        send("210 OK QUIT\n");
+        return false;
+    }
+    send("300 ERR UNKNOWN COMMAND\n");
+    return true;
+}
+
+void ModuleSession::settings(LineReader& in, const char* receiving, const char* received,
+                             bool audio) {
+    send(receiving);
+    std::vector<std::string> body;
+    if (!in.read_body(body)) return;
+    std::string invalid;
+    for (const auto& [name, value] : parse_settings(body)) {
+        if (audio) {
+            // Only the server can play what this module makes.
+            if (name == "audio_output_method" && value.find("server") == std::string::npos)
+                invalid += "300-audio goes through the server only, not " + value + "\n";
+        } else if (!apply_setting(settings_, name, value)) {
+            invalid += "303-invalid value: " + name + "=" + value + "\n";
+        }
+    }
+    if (invalid.empty())
+        send(received);
+    else
+        send(invalid + (audio ? "300 ERR UNSUPPORTED AUDIO OUTPUT\n" : "303 ERR INVALID VALUE\n"));
+}
+
+bool ModuleSession::message(const std::string& command, LineReader& in) {
+    send("202 OK RECEIVING MESSAGE\n");
+    std::vector<std::string> body;
+    if (!in.read_body(body)) return false;
+    if (live_id_ != 0) {
+        send("301 ERR ALREADY SPEAKING\n");
+        return true;
+    }
+    const std::string text = join_lines(body);
+    if (command == "SOUND_ICON") {
+        // The server owns the sound icons and plays them itself.
+        std::lock_guard<std::mutex> lock(out_mutex_);
+        write_all(out_fd_,
+                  "200 OK SPEAKING\n701 BEGIN\n" + icon_event(text) + "702 END\n");
+        return true;
+    }
+    if (!engine_) {
+        std::string error;
+        engine_ = open_engine_(error);
+        if (!engine_) {
+            send("401-" + error + "\n401 ERR NOT INITIALIZED\n");
+            return true;
+        }
+    }
+    Job job;
+    const ReadingModes& modes = settings_.reading;
+    if (command == "CHAR")
+        job.items = read_character(text, modes);
+    else if (command == "KEY")
+        job.items = read_key(text, modes);
+    else
+        job.items = apply_reading_modes(parse_ssml(text), modes);
+    const VoiceChoice choice = choose_voice(voices_, settings_, default_voice_);
+    job.request.voice = choice.voice;
+    job.request.speed = speed_factor(settings_.rate);
+    job.request.pitch = pitch_factor(settings_.pitch) * choice.pitch;
+    job.request.volume = volume_gain(settings_.volume);
+    {
+        std::lock_guard<std::mutex> lock(out_mutex_);
+        job.id = ++last_id_;
+        pause_requested_ = false;
+        live_id_ = job.id;
+        write_all(out_fd_, "200 OK SPEAKING\n701 BEGIN\n");
+    }
+    {
+        // A message stopped before the worker took it is replaced.
+        std::lock_guard<std::mutex> lock(job_mutex_);
+        job_ = std::move(job);
+    }
+    job_ready_.notify_one();
+    return true;
+}
+
+void ModuleSession::work() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> lock(job_mutex_);
+            job_ready_.wait(lock, [this] { return quitting_ || job_.has_value(); });
+            if (quitting_) return;
+            job = std::move(*job_);
+            job_.reset();
+        }
+        speak(job);
+    }
+}
+
+void ModuleSession::speak(const Job& job) {
+    samples_since_pause_ = 0;
+    const float tone_gain = job.request.volume;
+    for (const SpeechItem& item : job.items) {
+        if (!live(job.id)) return;
+        switch (item.kind) {
+            case SpeechItem::Kind::Mark:
+                // speech-dispatcher resumes a paused message after its own marks.
+                if (!send_for(job.id, index_mark_event(item.text))) return;
+                if (pause_requested_ && starts_with(item.text, "__spd_")) {
+                    finish(job.id, "704 PAUSE\n");
+                    return;
+                }
+                break;
+            case SpeechItem::Kind::Break: {
+                const std::vector<float> silence(kAudioBlockSamples, 0.0f);
+                std::size_t left = static_cast<std::size_t>(item.break_ms) * kSampleRate / 1000;
+                while (left > 0) {
+                    const std::size_t n = std::min(left, silence.size());
+                    if (!send_audio(job.id, silence.data(), n)) return;
+                    left -= n;
+                }
+                break;
+            }
+            case SpeechItem::Kind::Tone: {
+                const std::vector<float> tone = capital_tone(tone_gain * item.prosody.volume);
+                if (!send_audio(job.id, tone.data(), tone.size())) return;
+                break;
+            }
+            case SpeechItem::Kind::Text: {
+                SynthesisRequest request = job.request;
+                request.speed *= item.prosody.rate;
+                request.pitch *= item.prosody.pitch;
+                request.volume *= item.prosody.volume;
+                std::string error;
+                const SynthesisResult result = engine_->synthesize(
+                    item.text, request,
+                    [&](const float* samples, std::size_t count) {
+                        return send_audio(job.id, samples, count);
+                    },
+                    error);
+                if (result == SynthesisResult::Failed) {
+                    log_error("synthesis failed: " + error);
+                    finish(job.id, "703 STOP\n");
+                    return;
+                }
+                if (result == SynthesisResult::Stopped) return;
+                break;
+            }
+        }
+    }
+    finish(job.id, "702 END\n");
+}
+
+bool ModuleSession::send_audio(std::uint64_t id, const float* samples, std::size_t count) {
+    for (std::size_t done = 0; done < count;) {
+        if (paused_here(id)) return false;
+        const std::size_t n = std::min(count - done, kAudioBlockSamples);
+        const std::vector<std::int16_t> pcm = to_pcm16(samples + done, n);
+        if (!send_for(id, audio_event(pcm.data(), pcm.size(), kSampleRate))) return false;
+        if (pause_requested_) samples_since_pause_ += n;
+        done += n;
+    }
+    return true;
+}
+
+bool ModuleSession::paused_here(std::uint64_t id) {
+    // No pause point came soon enough: pause where the audio is; the server
+    // repeats from the last mark, so nothing is lost.
+    if (!pause_requested_ || samples_since_pause_ < kPauseGraceSamples) return false;
+    finish(id, "704 PAUSE\n");
+    return true;
+}
+
+void ModuleSession::send(const std::string& text) {
+    std::lock_guard<std::mutex> lock(out_mutex_);
+    write_all(out_fd_, text);
+}
+
+bool ModuleSession::send_for(std::uint64_t id, const std::string& text) {
+    std::lock_guard<std::mutex> lock(out_mutex_);
+    if (live_id_ != id) return false;
+    return write_all(out_fd_, text);
+}
+
+void ModuleSession::finish(std::uint64_t id, const char* event) {
+    std::lock_guard<std::mutex> lock(out_mutex_);
+    if (live_id_ != id) return;
+    live_id_ = 0;
+    write_all(out_fd_, event);
+}
+
+}  // namespace zelvan_tts::speechd

@@ -1,0 +1,316 @@
+#include "speechd/reading_modes.h"
+
+#include "shared/symbols/code_points.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace zelvan_tts::speechd {
+
+namespace {
+
+struct Name {
+    char32_t c;
+    const char* name;
+    // The lowest punctuation mode that speaks the name; 0 for letters, which
+    // are named only when spelled.
+    int level;
+};
+
+// Levels: 1 Some, 2 Most, 3 All. Hyphens and apostrophes join the parts of
+// words, so only All names them.
+const Name kNames[] = {
+    {U'.', "точка", 3},
+    {U',', "запятая", 3},
+    {U'!', "восклицательный знак", 3},
+    {U'?', "вопросительный знак", 3},
+    {U';', "точка с запятой", 3},
+    {U':', "двоеточие", 3},
+    {U'\u2026', "многоточие", 3},
+    {U'-', "дефис", 3},
+    {U'\'', "апостроф", 3},
+    {U'\u2019', "апостроф", 3},
+    {U'(', "открывающая скобка", 2},
+    {U')', "закрывающая скобка", 2},
+    {U'[', "открывающая квадратная скобка", 2},
+    {U']', "закрывающая квадратная скобка", 2},
+    {U'{', "открывающая фигурная скобка", 2},
+    {U'}', "закрывающая фигурная скобка", 2},
+    {U'"', "кавычка", 2},
+    {U'\u00AB', "открывающая кавычка", 2},
+    {U'\u00BB', "закрывающая кавычка", 2},
+    {U'\u201E', "открывающая кавычка", 2},
+    {U'\u201C', "кавычка", 2},
+    {U'\u201D', "кавычка", 2},
+    {U'`', "обратный апостроф", 2},
+    {U'\u2013', "тире", 2},
+    {U'\u2014', "тире", 2},
+    {U'#', "решётка", 1},
+    {U'$', "доллар", 1},
+    {U'%', "процент", 1},
+    {U'&', "амперсанд", 1},
+    {U'*', "звёздочка", 1},
+    {U'+', "плюс", 1},
+    {U'/', "косая черта", 1},
+    {U'<', "меньше", 1},
+    {U'=', "равно", 1},
+    {U'>', "больше", 1},
+    {U'@', "собака", 1},
+    {U'\\', "обратная косая черта", 1},
+    {U'^', "крышка", 1},
+    {U'_', "подчёркивание", 1},
+    {U'|', "вертикальная черта", 1},
+    {U'~', "тильда", 1},
+    {U'\u2116', "номер", 1},
+    {U'\u00A7', "параграф", 1},
+    {U'\u00B0', "градус", 1},
+    {U'\u20AC', "евро", 1},
+    {U'\u20BD', "рубль", 1},
+    {U' ', "пробел", 0},
+    {U'\t', "табуляция", 0},
+    {U'\n', "новая строка", 0},
+};
+
+// Russian letter names; the alphabet in code order, ё apart.
+const char* const kCyrillic[] = {
+    "а", "бэ", "вэ", "гэ", "дэ", "е", "жэ", "зэ", "и", "и краткое", "ка",
+    "эль", "эм", "эн", "о", "пэ", "эр", "эс", "тэ", "у", "эф", "ха",
+    "цэ", "чэ", "ша", "ща", "твёрдый знак", "ы", "мягкий знак", "э", "ю", "я"};
+
+// Latin letter names as Russian speakers say them.
+const char* const kLatin[] = {"эй", "би",  "си",  "ди",  "и",  "эф",     "джи", "эйч", "ай",
+                              "джей", "кей", "эл",  "эм",  "эн", "оу",     "пи",  "кью", "ар",
+                              "эс", "ти",  "ю",   "ви",  "дабл ю", "экс", "уай", "зед"};
+
+const Name* find_name(char32_t c) {
+    for (const Name& n : kNames)
+        if (n.c == c) return &n;
+    return nullptr;
+}
+
+bool is_capital(char32_t c) { return fold_case(c) != c; }
+
+// The name of one character when spelled; the character itself when it has
+// none (digits then sound as numbers, other scripts as their sounds).
+std::string character_name(char32_t c) {
+    const char32_t small = fold_case(c);
+    if (small >= U'а' && small <= U'я') return kCyrillic[small - U'а'];
+    if (small == U'ё') return "ё";
+    if (small >= U'a' && small <= U'z') return kLatin[small - U'a'];
+    if (const Name* n = find_name(c)) return n->name;
+    std::string self;
+    append_utf8(self, c);
+    return self;
+}
+
+void add_text(std::vector<SpeechItem>& items, std::string text, const Prosody& prosody) {
+    if (!items.empty() && items.back().kind == SpeechItem::Kind::Text) {
+        items.back().text += text;
+        return;
+    }
+    SpeechItem run;
+    run.text = std::move(text);
+    run.prosody = prosody;
+    items.push_back(std::move(run));
+}
+
+std::string name_punctuation(std::string_view text, Punctuation mode) {
+    const int level = mode == Punctuation::Some   ? 1
+                      : mode == Punctuation::Most ? 2
+                      : mode == Punctuation::All  ? 3
+                                                  : 0;
+    if (level == 0) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t start = pos;
+        const char32_t c = decode_utf8(text, pos);
+        const Name* n = find_name(c);
+        if (n == nullptr || n->level == 0 || n->level > level) {
+            out.append(text, start, pos - start);
+            continue;
+        }
+        out += ' ';
+        out += n->name;
+        out += ' ';
+        // Sentence punctuation still shapes the melody after its name.
+        if (n->level == 3 && c != U'-' && c != U'\'' && c != U'\u2019')
+            out.append(text, start, pos - start);
+    }
+    return out;
+}
+
+// An XML character entity as the CHAR request may carry one.
+std::string unescape_entity(std::string_view s) {
+    if (s == "&lt;") return "<";
+    if (s == "&gt;") return ">";
+    if (s == "&amp;") return "&";
+    if (s == "&quot;") return "\"";
+    if (s == "&apos;") return "'";
+    if (s.size() > 3 && s.substr(0, 2) == "&#" && s.back() == ';') {
+        const bool hex = s[2] == 'x' || s[2] == 'X';
+        const std::string digits(s.substr(hex ? 3 : 2, s.size() - (hex ? 4 : 3)));
+        char* end = nullptr;
+        const unsigned long v = std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
+        if (!digits.empty() && *end == '\0' && v > 0 && v <= 0x10FFFF) {
+            std::string out;
+            append_utf8(out, static_cast<char32_t>(v));
+            return out;
+        }
+    }
+    return std::string(s);
+}
+
+struct KeyName {
+    const char* key;
+    const char* name;
+};
+
+const KeyName kKeys[] = {
+    {"space", "пробел"},
+    {"underscore", "подчёркивание"},
+    {"double-quote", "кавычка"},
+    {"alt", "альт"},
+    {"control", "контрол"},
+    {"ctrl", "контрол"},
+    {"hyper", "гипер"},
+    {"meta", "мета"},
+    {"shift", "шифт"},
+    {"super", "супер"},
+    {"backspace", "бэкспейс"},
+    {"break", "брейк"},
+    {"delete", "делит"},
+    {"down", "вниз"},
+    {"end", "энд"},
+    {"enter", "энтер"},
+    {"escape", "эскейп"},
+    {"home", "хоум"},
+    {"insert", "инсерт"},
+    {"left", "влево"},
+    {"menu", "меню"},
+    {"next", "пейдж даун"},
+    {"num-lock", "нам лок"},
+    {"pause", "пауза"},
+    {"print", "принт скрин"},
+    {"prior", "пейдж ап"},
+    {"return", "ввод"},
+    {"right", "вправо"},
+    {"scroll-lock", "скролл лок"},
+    {"tab", "таб"},
+    {"up", "вверх"},
+    {"window", "виндоус"},
+};
+
+std::string lower_ascii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace
+
+std::vector<SpeechItem> spell(std::string_view text, Capitals capitals, const Prosody& prosody) {
+    std::vector<SpeechItem> items;
+    std::string run;
+    bool first = true;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const char32_t c = decode_utf8(text, pos);
+        if (c == U' ' || c == U'\t' || c == U'\n' || c == U'\r') {
+            // Words apart; a blank itself is not named inside a text.
+            if (!first) run += ". ";
+            first = true;
+            continue;
+        }
+        if (!first) run += ", ";
+        first = false;
+        if (is_capital(c) && capitals == Capitals::Spell) run += "большая ";
+        if (is_capital(c) && capitals == Capitals::Icon) {
+            if (!run.empty()) add_text(items, std::move(run), prosody);
+            run.clear();
+            SpeechItem tone;
+            tone.kind = SpeechItem::Kind::Tone;
+            tone.prosody = prosody;
+            items.push_back(tone);
+        }
+        run += character_name(c);
+    }
+    if (!run.empty()) add_text(items, std::move(run), prosody);
+    return items;
+}
+
+std::vector<SpeechItem> apply_reading_modes(const std::vector<SpeechItem>& items,
+                                            const ReadingModes& modes) {
+    std::vector<SpeechItem> out;
+    out.reserve(items.size());
+    for (const SpeechItem& item : items) {
+        if (item.kind != SpeechItem::Kind::Text) {
+            out.push_back(item);
+        } else if (item.characters || modes.spelling) {
+            for (SpeechItem& spelled : spell(item.text, modes.capitals, item.prosody))
+                out.push_back(std::move(spelled));
+        } else {
+            SpeechItem run = item;
+            run.text = name_punctuation(item.text, modes.punctuation);
+            out.push_back(std::move(run));
+        }
+    }
+    return out;
+}
+
+std::vector<SpeechItem> read_character(std::string_view character, const ReadingModes& modes) {
+    const std::string c = unescape_entity(character);
+    if (c == " ") {
+        SpeechItem blank;
+        blank.text = "пробел";
+        return {blank};
+    }
+    return spell(c, modes.capitals, Prosody{});
+}
+
+std::vector<SpeechItem> read_key(std::string_view key, const ReadingModes& modes) {
+    std::vector<SpeechItem> items;
+    const auto add = [&](std::vector<SpeechItem> part) {
+        if (!items.empty() && !part.empty() && part.front().kind == SpeechItem::Kind::Text &&
+            items.back().kind == SpeechItem::Kind::Text) {
+            items.back().text += " " + part.front().text;
+            part.erase(part.begin());
+        }
+        for (SpeechItem& p : part) items.push_back(std::move(p));
+    };
+    const auto word = [](std::string text) {
+        SpeechItem w;
+        w.text = std::move(text);
+        return std::vector<SpeechItem>{w};
+    };
+    // Modifiers and the key are joined by '_'; a key that is '_' itself
+    // stays one part.
+    std::size_t start = 0;
+    while (start < key.size()) {
+        std::size_t end = key.find('_', start + 1);
+        if (end == std::string_view::npos) end = key.size();
+        const std::string_view part = key.substr(start, end - start);
+        start = end + 1;
+        const std::string lower = lower_ascii(part);
+        const KeyName* known = nullptr;
+        for (const KeyName& k : kKeys)
+            if (lower == k.key) known = &k;
+        if (known != nullptr) {
+            add(word(known->name));
+        } else if (lower.size() >= 2 && lower[0] == 'f' &&
+                   lower.find_first_not_of("0123456789", 1) == std::string::npos) {
+            add(word("эф " + lower.substr(1)));
+        } else if (lower.rfind("kp-", 0) == 0) {
+            const std::string rest = lower.substr(3);
+            std::string name = rest == "enter" ? std::string("энтер") : rest;
+            if (rest.size() == 1) name = character_name(static_cast<unsigned char>(rest[0]));
+            add(word("цифровой " + name));
+        } else {
+            add(read_character(part, modes));
+        }
+    }
+    return items;
+}
+
+}  // namespace zelvan_tts::speechd

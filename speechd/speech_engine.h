@@ -1,0 +1,36 @@
+// What the module needs of a synthesis engine: text in, 48 kHz audio out as
+// it is made, stoppable from the audio callback. The real engine is the
+// library's C API (capi_engine.h); tests give a fake.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace zelvan_tts::speechd {
+
+inline constexpr int kSampleRate = 48000;
+
+struct SynthesisRequest {
+    int voice = 0;
+    float speed = 1.0f;
+    float pitch = 1.0f;
+    float volume = 1.0f;
+};
+
+enum class SynthesisResult { Done, Stopped, Failed };
+
+// Receives mono float samples at kSampleRate; false stops the synthesis.
+using AudioSink = std::function<bool(const float* samples, std::size_t count)>;
+
+class SpeechEngine {
+public:
+    virtual ~SpeechEngine() = default;
+    // Speaks `text`, handing each sentence's audio to `sink` as soon as it is
+    // made. On Failed, `error` says why.
+    virtual SynthesisResult synthesize(std::string_view text, const SynthesisRequest& request,
+                                       const AudioSink& sink, std::string& error) = 0;
+};
+
+}  // namespace zelvan_tts::speechd
