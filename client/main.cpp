@@ -1,13 +1,18 @@
 // zelvan_tts: the command users run.
-//   zelvan_tts say [--voice N|KEY] [--speed F] [--pitch F] [--volume F]
-//                  [-o FILE.wav | --raw] [--timings FILE.json] [TEXT]
+//   zelvan_tts say [--voice N|KEY|NAME] [--speed F] [--pitch F] [--volume F]
+//                  [-o FILE.wav | --raw] [--play] [--timings FILE.json] [TEXT]
+//   zelvan_tts say --list-voices
 //   zelvan_tts voices
 //   zelvan_tts text --voice N [--json] [TEXT]
 //   zelvan_tts info
 //   zelvan_tts shutdown
+// Only `text` loads the engine (libzelvan_tts, when it runs); the others
+// talk to the server and start in milliseconds.
+#include "client/engine_library.h"
 #include "client/server_commands.h"
 #include "client/text_preview.h"
 #include "client/voice_choice.h"
+#include "engine/settings.h"
 
 #include <iostream>
 #include <iterator>
@@ -20,10 +25,13 @@ namespace {
 constexpr const char* kUsage =
     "usage: zelvan_tts <command> [options]\n"
     "commands:\n"
-    "  say [--voice N|KEY] [--speed F] [--pitch F] [--volume F] [-o FILE.wav | --raw]\n"
-    "      [--timings FILE.json] [TEXT]   speak TEXT (or standard input) through the server,\n"
+    "  say [--voice N|KEY|NAME] [--speed F] [--pitch F] [--volume F] [-o FILE.wav | --raw]\n"
+    "      [--play] [--timings FILE.json] [TEXT]\n"
+    "                                     speak TEXT (or standard input) through the server,\n"
     "                                     starting it when none runs; -o defaults to speech.wav\n"
-    "  voices                             list the voices: index, key, name, language\n"
+    "                                     unless --raw or --play; --play speaks aloud through\n"
+    "                                     aplay or paplay as the audio arrives\n"
+    "  voices, say --list-voices          list the voices: index, key, name, language\n"
     "  text --voice N [--json] [TEXT]     show what the engine makes of TEXT (or standard\n"
     "                                     input) before the voice model sees it\n"
     "  info                               the server's speaker count and sample rate\n"
@@ -75,8 +83,19 @@ int run_text(const std::vector<std::string>& args) {
     if (!text)
         text.emplace(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
 
-    const zelvan_tts::TextPreview preview = zelvan_tts::preview_text(*text, *voice);
-    std::cout << (json ? zelvan_tts::preview_json(preview) : zelvan_tts::preview_plain(preview));
+    try {
+        // The settings a synthesis would use, read without taking the change
+        // signal that a running engine is waiting for.
+        const zelvan_tts::RuntimeSettings settings = zelvan_tts::load_settings_file();
+        zelvan_tts::EngineLibrary engine(settings.enable_homosolver, settings.enable_accentor);
+        const zelvan_tts::TextPreview preview =
+            zelvan_tts::preview_text(engine.process_text(*text, *voice), *voice);
+        std::cout << (json ? zelvan_tts::preview_json(preview)
+                           : zelvan_tts::preview_plain(preview));
+    } catch (const std::exception& e) {
+        std::cerr << "zelvan_tts: " << e.what() << "\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -86,7 +105,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage_error("no command given");
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
-    if (command == "voices") return run_voices(args);
+    if (command == "voices" || command == "--list-voices") return run_voices(args);
     if (command == "text") return run_text(args);
     if (command == "say") return zelvan_tts::run_say(args);
     if (command == "info") return zelvan_tts::run_info(args);

@@ -1,8 +1,13 @@
 #include "client/test_command.h"
 
+#include "client/word_labels.h"
 #include "platform/local_pipe.h"
 #include "platform/named_signal_cleanup.h"
 #include "platform/object_names.h"
+#include "protocol/protocol.h"
+#include "shared/symbols/speakers.h"
+#include "tools/test_accentor_models.h"
+#include "tools/test_homosolver_models.h"
 #include "tools/test_models.h"
 
 #include <fcntl.h>
@@ -35,6 +40,8 @@ protected:
         setenv("ZELVAN_TTS_MODEL_PATH", (dir_ / "models").c_str(), 1);
         setenv("ZELVAN_TTS_NAMESPACE",
                ("say." + std::to_string(getpid()) + "." + std::to_string(counter)).c_str(), 1);
+        // No settings file: both optional stages on, whatever the user chose.
+        setenv("XDG_CONFIG_HOME", path("config").c_str(), 1);
     }
     void TearDown() override {
         zelvan_tts("shutdown");
@@ -73,6 +80,11 @@ TEST_F(Say, StartsTheServerWritesTheWavAndTheWordTimes) {
     EXPECT_EQ(timings[0]["word"], "Да.");
     EXPECT_EQ(timings[1]["word"], "Нет,");
     EXPECT_EQ(timings[2]["word"], "пять.");
+    // Bytes of the text as given: "5." is at 14.
+    EXPECT_EQ(timings[1]["offset"], 6);
+    EXPECT_EQ(timings[1]["length"], 7);
+    EXPECT_EQ(timings[2]["offset"], 14);
+    EXPECT_EQ(timings[2]["length"], 2);
     // "пять." ends 11 symbols into the 50 ms after "Да.".
     EXPECT_NEAR(timings[2]["end"].get<double>(), 0.05 + 0.11, 1e-6);
 
@@ -143,6 +155,141 @@ TEST_F(Say, CtrlCKeepsTheAudioReceivedSoFar) {
     ASSERT_GT(wav.size(), 44u + 20000);
     EXPECT_LT(wav.size(), 44u + 3000u * 2 * 480 * 15 / 0.7 * 0.9) << "stopped early";
     EXPECT_EQ(le32(wav, 40), wav.size() - 44);
+}
+
+// The number of words the running server times for the text.
+std::size_t server_word_count(int voice, const std::string& text) {
+    const auto pipe = connect_pipe(object_name(NamedObject::Pipe));
+    ReqSynth request;
+    request.speaker_id = voice;
+    const auto payload = encode_req_synth(request, text);
+    if (!pipe || !send_message(*pipe, MessageType::Synthesize, payload.data(), payload.size()))
+        return SIZE_MAX;
+    MessageHeader header{};
+    std::vector<std::uint8_t> reply;
+    while (read_message(*pipe, header, reply)) {
+        if (header.type == static_cast<std::uint32_t>(MessageType::SynthesisDone))
+            return reply.size() / 8;
+        if (header.type == static_cast<std::uint32_t>(MessageType::Error)) break;
+    }
+    return SIZE_MAX;
+}
+
+TEST_F(Say, WordCountsAgreeWithTheServer) {
+    // Both stages at work: stress marks and resolved homographs in what the
+    // server speaks, and in none of what the client labels.
+    test_models::StressModelDesign stress;
+    stress.words = {{"молоко", {0, 0, 5}, {}}, {"дом", {0}, {}}};
+    test_models::write_stress_language((dir_ / "models" / "accentor" / "ru").string(), stress);
+    test_models::write_homograph_resources((dir_ / "models" / "homosolver").string(),
+                                           test_models::standard_homograph_resources());
+    setenv("ZELVAN_TTS_DEBUG_LOG", path("debug.log").c_str(), 1);
+    ASSERT_EQ(zelvan_tts("info").exit_code, 0);  // starts the server with the log
+    unsetenv("ZELVAN_TTS_DEBUG_LOG");
+
+    std::string long_sentence = "Молоко";  // cut into chunks at its commas
+    for (int i = 0; i < 40; ++i) long_sentence += ", дом " + std::to_string(i * 37);
+    std::string blocks;  // several blocks of the text steps
+    while (blocks.size() < 3000) blocks += "Все знали, что мука лежит в 2 мешках. ";
+    const std::pair<int, std::string> cases[] = {
+        {20, "Старинный замок на холме стоит уже 250 лет. Hello, world!"},
+        {20, "Молоко, дом и замок. Все знали: мука 1,5 кг, 3-4 дня, 10:30."},
+        {20, "Стар+инный зам+ок; e-mail test@example.com (C++17) №5 — 2024-й."},
+        {20, "Привет 😀 мир ★ 100 000 000 рублей"},
+        {20, long_sentence},
+        {20, blocks},
+        {12, "5 ვაშლი და 12 მსხალი. გამარჯობა, 2024!"},
+        {11, "Պետրոսը 3 տարեկան է։ Բարև, 21 աշխարհ"},
+        {0, "Salam, dünya! 7 alma və 15 armud."},
+        {57, "Salom, dunyo! Shahar 10 ta, O'zbekiston."},
+        {55, "Привіт, світе! 21 рік, 3 дні."},
+        {20, ""},
+    };
+    for (const auto& [voice, text] : cases) {
+        EXPECT_EQ(label_words(text, speakers[voice].lang).size(), server_word_count(voice, text))
+            << voice << ": " << text;
+    }
+    std::ifstream log(path("debug.log"));
+    const std::string lines{std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()};
+    EXPECT_NE(lines.find("After: Молок+о"), std::string::npos) << "the stress stage ran";
+    EXPECT_NE(lines.find("Before: Старинный зам+ок"), std::string::npos)
+        << "the homograph stage ran";
+}
+
+TEST_F(Say, PlayFeedsTheAudioToAnInstalledPlayer) {
+    const std::string spoken = zelvan_tts("say --raw 'Да. Нет.'").out;
+    ASSERT_EQ(spoken.size(), 2u * 480 * (5 + 6));
+    // Stand-in players that record what they are given.
+    const std::string record = "echo \"$0 $*\" > '" + path("args") + "'; exec /bin/cat > '" +
+                               path("heard") + "'";
+    const struct {
+        std::vector<std::pair<std::string, std::string>> players;  // name, script
+        int exit_code;
+        std::string command;  // as the player was started, after its folder
+    } cases[] = {
+        {{{"aplay", record}, {"paplay", record}}, 0, "/aplay -q -t raw -f S16_LE -c 1 -r 48000"},
+        {{{"paplay", record}}, 0, "/paplay --raw --format=s16le --channels=1 --rate=48000"},
+        {{{"aplay", "exit 3"}}, 1, ""},
+        {{}, 1, ""},
+    };
+    const char* saved_path = std::getenv("PATH");
+    const std::string path_before = saved_path != nullptr ? saved_path : "";
+    int n = 0;
+    for (const auto& c : cases) {
+        const fs::path folder = dir_ / ("players" + std::to_string(++n));
+        fs::create_directories(folder);
+        for (const auto& [name, script] : c.players) {
+            std::ofstream(folder / name) << "#!/bin/sh\n" << script << "\n";
+            fs::permissions(folder / name, fs::perms::owner_all);
+        }
+        fs::remove(path("heard"));
+        fs::remove("speech.wav");
+        setenv("PATH", folder.c_str(), 1);
+        const Output r = zelvan_tts("say --play 'Да. Нет.'");
+        setenv("PATH", path_before.c_str(), 1);
+        EXPECT_EQ(r.exit_code, c.exit_code) << n << ": " << r.err;
+        EXPECT_FALSE(fs::exists("speech.wav")) << "--play writes no file unless -o";
+        if (c.exit_code != 0) continue;
+        std::ifstream args(path("args"));
+        std::string command;
+        std::getline(args, command);
+        EXPECT_EQ(command, folder.string() + c.command);
+        const auto heard = read_all(path("heard"));
+        EXPECT_EQ(std::string(heard.begin(), heard.end()), spoken) << n;
+    }
+}
+
+TEST_F(Say, ShowsProgressOnATerminalOnly) {
+    std::string text;
+    for (int i = 0; i < 6; ++i) text += "Да. ";
+    const Output quiet = zelvan_tts("say -o '" + path("q.wav") + "' '" + text + "'");
+    ASSERT_EQ(quiet.exit_code, 0) << quiet.err;
+    EXPECT_EQ(quiet.err.find("of audio written"), std::string::npos) << quiet.err;
+
+    // The same with its standard error on a terminal.
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    std::vector<std::string> owned{ZELVAN_TTS_PROGRAM, "say", "-o", path("t.wav"), text};
+    std::vector<char*> argv;
+    for (auto& a : owned) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, ptsname(terminal), O_WRONLY | O_NOCTTY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, owned[0].c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    std::string shown;
+    char buffer[256];
+    for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(terminal);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    // Six sentences of 5 ids at 480 samples each: 0.3 s in all.
+    EXPECT_NE(shown.find("\r0.3 s of audio written"), std::string::npos) << shown;
 }
 
 }  // namespace

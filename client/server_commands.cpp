@@ -1,11 +1,12 @@
 #include "client/server_commands.h"
 
+#include "client/audio_player.h"
 #include "client/server_connection.h"
 #include "client/voice_choice.h"
 #include "client/wav_writer.h"
+#include "client/word_labels.h"
 #include "engine/model_constants.h"
 #include "engine/text_chunks.h"
-#include "engine/text_stages.h"
 #include "engine/word_timestamps.h"
 #include "platform/local_pipe.h"
 #include "protocol/protocol.h"
@@ -23,6 +24,12 @@
 #include <memory>
 #include <optional>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace zelvan_tts {
 
 namespace {
@@ -39,14 +46,27 @@ int fail(const std::string& message, int code = 1) {
     return code;
 }
 
+// A text of more sentences than this shows its progress on a terminal.
+constexpr std::size_t kQuietSentences = 3;
+
 struct SayOptions {
     int voice = kDefaultVoice;
     ReqSynth request;
-    std::string output = "speech.wav";
+    std::optional<std::string> output;  // -o; speech.wav unless --raw or --play
     bool raw = false;
+    bool play = false;
+    bool list_voices = false;
     std::string timings;
     std::optional<std::string> text;
 };
+
+bool stderr_is_terminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
 
 bool parse_factor(const std::string& value, float& out) {
     char* end = nullptr;
@@ -82,6 +102,10 @@ std::string parse_say(const std::vector<std::string>& args, SayOptions& options)
             }
         } else if (arg == "--raw") {
             options.raw = true;
+        } else if (arg == "--play") {
+            options.play = true;
+        } else if (arg == "--list-voices") {
+            options.list_voices = true;
         } else if (arg == "--") {
             if (i + 2 != args.size() || options.text) return "say takes one TEXT";
             options.text = args[++i];
@@ -97,26 +121,22 @@ std::string parse_say(const std::vector<std::string>& args, SayOptions& options)
     return {};
 }
 
-// The words the server times, spelled as the model hears them: the same text
-// steps and chunks as the synthesis.
-std::vector<std::string> words_of(const std::string& text, int voice) {
-    const ProcessedText processed = process_text(text, speakers[voice].lang, load_settings_file());
-    std::vector<std::string> words;
-    for (const std::string& chunk : split_into_chunks(processed.script, kMaxChunkChars)) {
-        for (std::string& w : spoken_words(chunk)) words.push_back(std::move(w));
-    }
-    return words;
-}
-
-bool write_timings(const std::string& path, const std::vector<std::string>& words,
+// One record per timed word: the word, its times, and the bytes of the
+// text it comes from. Should the server ever time a word the labels lack,
+// that word points at the whole text.
+bool write_timings(const std::string& path, const std::string& text,
+                   const std::vector<LabelledWord>& words,
                    const std::vector<WordTimestamp>& times) {
     // Seconds to the microsecond: the float times carry no more than that.
     const auto seconds = [](float t) { return std::round(static_cast<double>(t) * 1e6) / 1e6; };
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (std::size_t k = 0; k < times.size(); ++k) {
-        list.push_back({{"word", k < words.size() ? words[k] : std::string()},
+        const LabelledWord word = k < words.size() ? words[k] : LabelledWord{"", 0, text.size()};
+        list.push_back({{"word", word.word},
                         {"start", seconds(times[k].start)},
-                        {"end", seconds(times[k].end)}});
+                        {"end", seconds(times[k].end)},
+                        {"offset", word.offset},
+                        {"length", word.length}});
     }
     std::ofstream out(path);
     out << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
@@ -145,6 +165,15 @@ int run_say(const std::vector<std::string>& args) {
     if (const std::string error = parse_say(args, options); !error.empty()) {
         return fail(error, kExitUsage);
     }
+    if (options.list_voices) {
+        std::cout << voice_list();
+        return 0;
+    }
+    std::optional<std::vector<std::string>> player_command;
+    if (options.play) {
+        player_command = find_player(kSampleRate);
+        if (!player_command) return fail("--play needs aplay or paplay on the search path");
+    }
     if (!options.text) {
         options.text.emplace(std::istreambuf_iterator<char>(std::cin),
                              std::istreambuf_iterator<char>());
@@ -158,13 +187,18 @@ int run_say(const std::vector<std::string>& args) {
     if (!pipe) return fail(error);
 
     std::unique_ptr<WavWriter> wav;
-    if (!options.raw) {
-        try {
-            wav = std::make_unique<WavWriter>(options.output, kSampleRate);
-        } catch (const std::exception& e) {
-            return fail(e.what());
+    std::unique_ptr<AudioPlayer> player;
+    try {
+        if (!options.raw && (options.output || !options.play)) {
+            wav = std::make_unique<WavWriter>(options.output.value_or("speech.wav"), kSampleRate);
         }
+        if (player_command) player = std::make_unique<AudioPlayer>(*player_command);
+    } catch (const std::exception& e) {
+        return fail(e.what());
     }
+    const bool progress = stderr_is_terminal() &&
+                          split_into_chunk_spans(*options.text, kMaxChunkChars).size() >
+                              kQuietSentences;
 
     const auto request = encode_req_synth(options.request, *options.text);
     if (!send_message(*pipe, MessageType::Synthesize, request.data(), request.size())) {
@@ -173,6 +207,8 @@ int run_say(const std::vector<std::string>& args) {
 
     std::vector<WordTimestamp> times;
     std::optional<ErrorReply> server_error;
+    std::size_t samples_received = 0;
+    bool player_stopped = false;
     bool cancel_sent = false;
     bool done = false;
     MessageHeader header{};
@@ -183,16 +219,29 @@ int run_say(const std::vector<std::string>& args) {
                 if (payload.size() < 4) break;
                 const std::size_t n =
                     std::min<std::size_t>(get_u32(payload.data()), (payload.size() - 4) / 2);
-                std::vector<std::int16_t> samples(n);
-                for (std::size_t k = 0; k < n; ++k) {
-                    samples[k] =
-                        static_cast<std::int16_t>(payload[4 + 2 * k] | payload[5 + 2 * k] << 8);
-                }
+                const std::uint8_t* pcm = payload.data() + 4;  // little-endian, as files want
                 if (wav) {
+                    std::vector<std::int16_t> samples(n);
+                    for (std::size_t k = 0; k < n; ++k) {
+                        samples[k] = static_cast<std::int16_t>(pcm[2 * k] | pcm[2 * k + 1] << 8);
+                    }
                     wav->write(samples.data(), n);
-                } else {
-                    std::fwrite(payload.data() + 4, 2, n, stdout);
+                }
+                if (options.raw) {
+                    std::fwrite(pcm, 2, n, stdout);
                     std::fflush(stdout);
+                }
+                if (player && !player->play(pcm, 2 * n) && !player_stopped) {
+                    // Nobody hears the rest: stop unless a file still wants it.
+                    player_stopped = true;
+                    if (!wav && !options.raw && !cancel_sent) {
+                        cancel_sent = send_message(*pipe, MessageType::Cancel, nullptr, 0);
+                    }
+                }
+                samples_received += n;
+                if (progress) {
+                    std::fprintf(stderr, "\r%.1f s of audio written",
+                                 static_cast<double>(samples_received) / kSampleRate);
                 }
                 break;
             }
@@ -209,6 +258,7 @@ int run_say(const std::vector<std::string>& args) {
                 break;
         }
     }
+    if (progress && samples_received > 0) std::fprintf(stderr, "\n");
 
     if (wav) {
         try {
@@ -217,17 +267,28 @@ int run_say(const std::vector<std::string>& args) {
             return fail(e.what());
         }
     }
+    std::string player_error;
+    if (player) {
+        try {
+            player->finish();  // once everything is played
+        } catch (const std::exception& e) {
+            player_error = e.what();
+        }
+    }
     if (server_error) {
         return fail("server error " + std::to_string(server_error->code) +
                     (server_error->message.empty() ? "" : ": " + server_error->message));
     }
     if (!done) return fail("lost the connection to the server");
-    if (!options.timings.empty() &&
-        !write_timings(options.timings, words_of(*options.text, options.voice), times)) {
-        return fail("cannot write " + options.timings);
+    // Ctrl-C stops the player too; that is no failure of its own.
+    if (!player_error.empty() && !interrupted) return fail(player_error);
+    if (!options.timings.empty()) {
+        const auto words = label_words(*options.text, speakers[options.voice].lang);
+        if (!write_timings(options.timings, *options.text, words, times))
+            return fail("cannot write " + options.timings);
     }
     if (wav) {
-        std::cerr << "wrote " << options.output << " ("
+        std::cerr << "wrote " << options.output.value_or("speech.wav") << " ("
                   << static_cast<double>(wav->samples_written()) / kSampleRate << " s, "
                   << times.size() << " words)\n";
     }

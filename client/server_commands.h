@@ -7,8 +7,9 @@
 
 namespace zelvan_tts {
 
-// say [--voice N|KEY] [--speed F] [--pitch F] [--volume F] [-o FILE.wav | --raw]
-//     [--timings FILE.json] [TEXT]
+// say [--voice N|KEY|NAME] [--speed F] [--pitch F] [--volume F]
+//     [-o FILE.wav | --raw] [--play] [--timings FILE.json] [TEXT],
+// or say --list-voices
 int run_say(const std::vector<std::string>& args);
 int run_info(const std::vector<std::string>& args);
 int run_shutdown(const std::vector<std::string>& args);

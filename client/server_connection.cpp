@@ -1,7 +1,7 @@
 #include "client/server_connection.h"
 
-#include "engine/search_paths.h"
 #include "platform/local_pipe.h"
+#include "platform/module_path.h"
 #include "platform/object_names.h"
 #include "platform/process_launch.h"
 
@@ -17,7 +17,7 @@ std::unique_ptr<PipeConnection> connect_to_server(bool start, std::string& error
         error = "no server is running";
         return nullptr;
     }
-    const auto program = module_dir() / "zelvan_tts_server";
+    const auto program = running_module_file().parent_path() / "zelvan_tts_server";
     if (!launch_detached(program, {})) {
         error = "could not start " + program.string();
         return nullptr;

@@ -9,13 +9,11 @@
 
 namespace zelvan_tts {
 
-TextPreview preview_text(const std::string& text, int voice) {
+TextPreview preview_text(TextSteps texts, int voice) {
     TextPreview p;
     p.voice = voice;
     p.lang = speakers.at(static_cast<std::size_t>(voice)).lang;
-    // The settings a synthesis would use, read without taking the change
-    // signal that a running engine is waiting for.
-    p.texts = process_text(text, p.lang, load_settings_file());
+    p.texts = std::move(texts);
     for (std::string& chunk : split_into_chunks(p.texts.script, kMaxChunkChars)) {
         if (chunk.empty()) continue;
         p.ids.push_back(

@@ -2,7 +2,7 @@
 // intermediate text of a synthesis, the chunks and their ids.
 #pragma once
 
-#include "engine/text_stages.h"
+#include "client/engine_library.h"
 
 #include <cstdint>
 #include <string>
@@ -13,14 +13,15 @@ namespace zelvan_tts {
 struct TextPreview {
     int voice = 0;
     std::string lang;
-    ProcessedText texts;
+    TextSteps texts;
     std::vector<std::string> chunks;
     std::vector<std::vector<std::int64_t>> ids;  // encode_text of each chunk
     std::vector<std::string> unmapped;           // dropped characters, per chunk that had any
 };
 
-// Runs the text steps exactly as a synthesis with voice `voice` (0..59) would.
-TextPreview preview_text(const std::string& text, int voice);
+// The preview of what the text steps made for voice `voice` (0..59): the
+// texts, and the chunks and ids a synthesis would cut and encode.
+TextPreview preview_text(TextSteps texts, int voice);
 
 // One JSON object: voice, lang, numbers, homographs, stress, script, chunks,
 // ids, unmapped. Invalid UTF-8 in the texts is shown as U+FFFD.

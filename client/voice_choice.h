@@ -1,4 +1,4 @@
-// Choosing a voice on the command line: by its index or by its key.
+// Choosing a voice on the command line: by its index, its key or its name.
 #pragma once
 
 #include <optional>
@@ -7,7 +7,10 @@
 
 namespace zelvan_tts {
 
-// The voice index of "20" or "ru_azat"; nullopt when it names no voice.
+// The voice index of "20", of a key ("ru_azat"), of a display name ("Azat
+// (Russian)") or of a given name ("Azat": the first voice of that name),
+// names compared without regard to case; nullopt when it names no voice.
+// The rule of the engine library's voice search, without loading it.
 std::optional<int> parse_voice(std::string_view argument);
 
 // The error text for an argument that names no voice.

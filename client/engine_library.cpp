@@ -1,0 +1,81 @@
+#include "client/engine_library.h"
+
+#include "include/zelvan_tts.h"
+#include "platform/dynamic_library.h"
+#include "platform/module_path.h"
+
+#include <stdexcept>
+
+namespace zelvan_tts {
+
+namespace {
+
+#if defined(_WIN32)
+constexpr const char* kLibraryFile = "zelvan_tts.dll";
+#else
+constexpr const char* kLibraryFile = "libzelvan_tts.so";
+#endif
+
+// Points `function` at the library's export `name`, typed by the header's
+// declaration.
+template <typename Pointer>
+void bind(void* library, const char* name, Pointer& function) {
+    function = reinterpret_cast<Pointer>(library_symbol(library, name));
+    if (function == nullptr)
+        throw std::runtime_error(std::string("The engine library lacks ") + name);
+}
+
+}  // namespace
+
+struct EngineLibrary::Api {
+    decltype(&zelvan_tts_version) version;
+    decltype(&zelvan_tts_last_error) last_error;
+    decltype(&zelvan_tts_default_params) default_params;
+    decltype(&zelvan_tts_engine_open) engine_open;
+    decltype(&zelvan_tts_engine_close) engine_close;
+    decltype(&zelvan_tts_process_text) process_text;
+    decltype(&zelvan_tts_processed_text_free) processed_text_free;
+};
+
+EngineLibrary::EngineLibrary(bool homographs, bool stress) : api_(std::make_unique<Api>()) {
+    // The copy beside the program first: an installation keeps its own.
+    std::string error;
+    void* library = load_library(running_module_file().parent_path() / kLibraryFile, error);
+    if (library == nullptr) library = load_library(kLibraryFile, error);
+    if (library == nullptr)
+        throw std::runtime_error(std::string("Cannot load the engine library: ") + error);
+
+    Api& api = *api_;
+    bind(library, "zelvan_tts_version", api.version);
+    // Functions of another major version may take other arguments.
+    const std::string version = api.version();
+    if (version.rfind(std::to_string(ZELVAN_TTS_VERSION_MAJOR) + ".", 0) != 0)
+        throw std::runtime_error("The engine library is of another version: " + version);
+    bind(library, "zelvan_tts_last_error", api.last_error);
+    bind(library, "zelvan_tts_default_params", api.default_params);
+    bind(library, "zelvan_tts_engine_open", api.engine_open);
+    bind(library, "zelvan_tts_engine_close", api.engine_close);
+    bind(library, "zelvan_tts_process_text", api.process_text);
+    bind(library, "zelvan_tts_processed_text_free", api.processed_text_free);
+
+    zelvan_tts_engine_params params = api.default_params();
+    params.homographs = homographs ? ZELVAN_TTS_STAGE_ON : ZELVAN_TTS_STAGE_OFF;
+    params.stress = stress ? ZELVAN_TTS_STAGE_ON : ZELVAN_TTS_STAGE_OFF;
+    if (api.engine_open(&params, &engine_) != ZELVAN_TTS_OK)
+        throw std::runtime_error(std::string("The engine did not start: ") + api.last_error());
+}
+
+EngineLibrary::~EngineLibrary() { api_->engine_close(engine_); }
+
+TextSteps EngineLibrary::process_text(std::string_view text, int voice) {
+    zelvan_tts_processed_text* out = nullptr;
+    if (api_->process_text(engine_, text.data(), text.size(), voice, &out) != ZELVAN_TTS_OK) {
+        throw std::runtime_error(std::string("The engine could not process the text: ") +
+                                 api_->last_error());
+    }
+    TextSteps steps{out->numbers, out->homographs, out->stress, out->script};
+    api_->processed_text_free(out);
+    return steps;
+}
+
+}  // namespace zelvan_tts

@@ -1,0 +1,46 @@
+#include "client/word_labels.h"
+
+#include "engine/text_blocks.h"
+#include "engine/text_chunks.h"
+#include "engine/word_spans.h"
+#include "engine/word_timestamps.h"
+#include "text/normalization.h"
+#include "text/transliteration.h"
+
+#include <algorithm>
+
+namespace zelvan_tts {
+
+namespace {
+
+// A word the reader marked ("Стар+инный") is shown as written without the
+// mark; a "+" that is a word of its own stays.
+std::string without_stress_marks(std::string word) {
+    std::string bare = word;
+    bare.erase(std::remove(bare.begin(), bare.end(), '+'), bare.end());
+    return bare.empty() ? word : bare;
+}
+
+}  // namespace
+
+std::vector<LabelledWord> label_words(std::string_view text, std::string_view lang) {
+    std::vector<LabelledWord> out;
+    std::size_t begin = 0;
+    do {
+        const std::size_t end = text_block_end(text, begin);
+        const std::string_view block = text.substr(begin, end - begin);
+        const std::string script = transliterate(normalize_numbers(block, lang), lang);
+        for (const ChunkWords& chunk : chunk_words(block, script, lang, kMaxChunkChars)) {
+            const std::vector<std::string> spoken =
+                spoken_words(std::string_view(script).substr(chunk.chunk.offset, chunk.chunk.length));
+            for (std::size_t k = 0; k < chunk.words.size() && k < spoken.size(); ++k) {
+                out.push_back({without_stress_marks(spoken[k]), begin + chunk.words[k].offset,
+                               chunk.words[k].length});
+            }
+        }
+        begin = end;
+    } while (begin < text.size());
+    return out;
+}
+
+}  // namespace zelvan_tts

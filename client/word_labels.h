@@ -1,0 +1,26 @@
+// The words a synthesis times, labelled with the caller's own text. The
+// server sends one start and end per spoken word and nothing else; the
+// client finds the words by walking the text as the server does: the same
+// blocks, numbers spelled out, other scripts transliterated, the same
+// chunks. The homograph and stress steps are left out: they only change
+// letters and add stress marks inside words, so the words stay the same.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelvan_tts {
+
+struct LabelledWord {
+    std::string word;     // as spoken, stress marks taken out
+    std::size_t offset;   // the bytes of the caller's text the word comes
+    std::size_t length;   // from; every word of a number points at the number
+};
+
+// The words of `text` spoken by a voice of language `lang` (ISO 639-3), in
+// the order the server times them.
+std::vector<LabelledWord> label_words(std::string_view text, std::string_view lang);
+
+}  // namespace zelvan_tts
