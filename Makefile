@@ -3,7 +3,7 @@ BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test demo bench clean test-sanitize fuzz windows test-windows
+.PHONY: all deps configure build test demo bench clean test-sanitize fuzz windows test-windows install
 
 all: build
 
@@ -18,6 +18,11 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# Installs the speech-dispatcher output module and its configuration where
+# speech-dispatcher looks for them (README, "Speaking on the Linux desktop").
+install: build
+	cmake --install $(BUILD_DIR)
 
 # A Russian sample with a number, a homograph and a Latin word, spoken by the
 # demo models of build/models; the server that `say` starts is stopped again.
