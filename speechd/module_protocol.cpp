@@ -13,8 +13,11 @@ constexpr char kEscape = 0x7D;
 }  // namespace
 
 bool LineReader::read_line(std::string& line) {
+    // Where the search for the line's end resumes: a long line is scanned
+    // once, not again with every chunk read.
+    std::size_t from = start_;
     for (;;) {
-        const std::size_t lf = buffer_.find('\n', start_);
+        const std::size_t lf = buffer_.find('\n', from);
         if (lf != std::string::npos) {
             std::size_t end = lf;
             if (end > start_ && buffer_[end - 1] == '\r') --end;
@@ -25,6 +28,7 @@ bool LineReader::read_line(std::string& line) {
         // Keep only the unfinished line before reading more.
         buffer_.erase(0, start_);
         start_ = 0;
+        from = buffer_.size();
         char chunk[65536];
         const ssize_t n = ::read(fd_, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
