@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <pthread.h>
 #include <unistd.h>
@@ -124,6 +125,10 @@ bool ModuleSession::handle(const std::string& line, LineReader& in) {
         send(reply + "200 OK VOICE LIST SENT\n");
         return true;
     }
+    if (starts_with(line, "DEBUG ON ") || line == "DEBUG OFF" || line == "DEBUG OFF ") {
+        debug(line.size() > 9 ? line.substr(9) : std::string());
+        return true;
+    }
     if (line == "QUIT") {
         quit();
         send("210 OK QUIT\n");
@@ -131,6 +136,30 @@ bool ModuleSession::handle(const std::string& line, LineReader& in) {
     }
     send("300 ERR UNKNOWN COMMAND\n");
     return true;
+}
+
+void ModuleSession::debug(std::string path) {
+    while (!path.empty() && path.back() == ' ') path.pop_back();
+    // The log is standard error: while debugging it goes to the file the
+    // server names instead.
+    if (path.empty()) {
+        if (saved_stderr_ >= 0) {
+            ::dup2(saved_stderr_, STDERR_FILENO);
+            ::close(saved_stderr_);
+            saved_stderr_ = -1;
+        }
+        send("200 OK DEBUGGING OFF\n");
+        return;
+    }
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (file < 0) {
+        send("300 ERR CANNOT OPEN DEBUG FILE\n");
+        return;
+    }
+    if (saved_stderr_ < 0) saved_stderr_ = ::dup(STDERR_FILENO);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+    send("200 OK DEBUGGING ON\n");
 }
 
 void ModuleSession::settings(LineReader& in, const char* receiving, const char* received,

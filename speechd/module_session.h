@@ -53,6 +53,8 @@ private:
     bool handle(const std::string& line, LineReader& in);
     bool message(const std::string& command, LineReader& in);
     void settings(LineReader& in, const char* receiving, const char* received, bool audio);
+    // DEBUG ON <file> / DEBUG OFF: the log goes to that file, or back.
+    void debug(std::string path);
     void quit();
 
     void work();
@@ -75,6 +77,7 @@ private:
     const int out_fd_;
     const int default_voice_;
     VoiceSettings settings_;
+    int saved_stderr_ = -1;  // the log's own descriptor while debugging
 
     // Replies and events are written whole, one at a time; a message's
     // events go out only while it is live.

@@ -201,6 +201,9 @@ TEST(ModuleSession, AnswersEveryRequest) {
           "700 INDEX MARK", "A", "700-b", "700 INDEX MARK", "A", "702 END"}},
         {"SPEAK\n<speak>Беда FAIL.</speak>\n.\n", "703 STOP",
          {"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN", "703 STOP"}},
+        {"DEBUG ON /nonexistent/dir/zelvan.log\n", "300 ERR CANNOT OPEN DEBUG FILE",
+         {"300 ERR CANNOT OPEN DEBUG FILE"}},
+        {"DEBUG OFF\n", "200 OK DEBUGGING OFF", {"200 OK DEBUGGING OFF"}},
         {"HELLO\n\n", "300 ERR UNKNOWN COMMAND",
          {"300 ERR UNKNOWN COMMAND", "300 ERR UNKNOWN COMMAND"}},
     };
