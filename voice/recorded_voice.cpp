@@ -80,20 +80,25 @@ torch::Tensor speaker_table() {
     return floats(t, {60, 5});
 }
 
-// 16 to 48 kHz: a windowed sinc cut at 7.6 kHz, with the gain of 3 that
-// the zeros between the samples take away.
-torch::Tensor upsample_kernel() {
+// 16 to 48 kHz: a windowed sinc cut at 7.6 kHz (121 taps at 48 kHz), split
+// into its three phases: row m, column r weighs input sample j + m - 20 for
+// output sample 3j + r.
+torch::Tensor upsample_phases() {
     constexpr int kTaps = 121;
+    constexpr int kHalf = 20;
     constexpr double kCut = 7600.0 / 48000.0;
-    std::vector<float> k(kTaps);
     const int c = kTaps / 2;
-    for (int n = 0; n < kTaps; ++n) {
+    const auto h = [&](int n) {
+        if (n < 0 || n >= kTaps) return 0.0;
         const double x = n - c;
         const double sinc = x == 0 ? 1.0 : std::sin(2 * kPi * kCut * x) / (2 * kPi * kCut * x);
         const double w = 0.42 - 0.5 * std::cos(2 * kPi * n / (kTaps - 1)) + 0.08 * std::cos(4 * kPi * n / (kTaps - 1));
-        k[static_cast<std::size_t>(n)] = static_cast<float>(3.0 * 2.0 * kCut * sinc * w);
-    }
-    return floats(k);
+        return 3.0 * 2.0 * kCut * sinc * w;  // the zeros between samples take a gain of 3
+    };
+    std::vector<float> w;
+    for (int m = 0; m <= 2 * kHalf; ++m)
+        for (int r = 0; r < 3; ++r) w.push_back(static_cast<float>(h(3 * (kHalf - m) + r + c)));
+    return floats(w, {2 * kHalf + 1, 3});
 }
 
 }  // namespace
@@ -191,7 +196,7 @@ torch::jit::Module recorded_voice_module(const std::string& source, const VoiceI
     m.register_buffer("samples", torch::from_blob(const_cast<std::int16_t*>(inv.samples.data()),
                                                   {static_cast<std::int64_t>(inv.samples.size())}, torch::kInt16)
                                      .clone());
-    m.register_buffer("upsample_kernel", upsample_kernel());
+    m.register_buffer("upsample_phases", upsample_phases());
     m.define(expand_voice_source(source));
     m.eval();
     return m;
