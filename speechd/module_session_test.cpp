@@ -75,7 +75,6 @@ public:
         server_ = std::thread([this] {
             LineReader in(in_[0]);
             session_->serve(in);
-            served_ = true;
             session_.reset();
             close(out_[1]);
         });
@@ -119,7 +118,12 @@ public:
         std::lock_guard<std::mutex> lock(log_->m);
         return log_->requests.back();
     }
-    bool served() const { return served_; }
+    // Whether the module ends its output (as it does once it has served)
+    // within ten seconds.
+    bool ends() {
+        std::unique_lock<std::mutex> lock(m_);
+        return cv_.wait_for(lock, 10s, [this] { return ended_; });
+    }
     std::size_t samples() const { return samples_; }
 
 private:
@@ -152,7 +156,6 @@ private:
     int out_[2];
     std::unique_ptr<ModuleSession> session_;
     std::thread server_, reader_;
-    std::atomic<bool> served_{false};
     std::atomic<std::size_t> samples_{0};
     std::mutex m_;
     std::condition_variable cv_;
@@ -233,7 +236,7 @@ TEST(ModuleSession, AnswersEveryRequest) {
 
     h.send("QUIT\n");
     EXPECT_EQ(h.until("210 OK QUIT"), Events{"210 OK QUIT"});
-    EXPECT_TRUE(h.served());
+    EXPECT_TRUE(h.ends());
 }
 
 TEST(ModuleSession, StopAndPauseInTheMiddleOfALongText) {
