@@ -11,8 +11,8 @@
 
 namespace zelvan_tts {
 
-void configure_torch_runtime() {
-    at::set_num_threads(4);
+void configure_torch_runtime(int threads) {
+    at::set_num_threads(threads > 0 ? threads : 4);
     torch::jit::getProfilingMode() = false;
 }
 

@@ -17,10 +17,10 @@ struct Module;
 
 namespace zelvan_tts {
 
-// Process-wide LibTorch options: 4 intra-op threads and no profiling
-// executor, so the first synthesis does not pay for profiling runs. Call
-// once before the first load_voice_model.
-void configure_torch_runtime();
+// Process-wide LibTorch options: `threads` intra-op threads (0: 4) and no
+// profiling executor, so the first synthesis does not pay for profiling
+// runs. Call before the first load_voice_model.
+void configure_torch_runtime(int threads = 0);
 
 // Decrypts and loads the model at `path` (UTF-8), then evaluation mode,
 // freeze and optimize_for_inference. The plaintext lives only in memory.

@@ -2,14 +2,12 @@
 // the socket uses: the input is what a client wrote before it hung up, and
 // the serving loop reads, answers (the replies find the client gone) and
 // returns at the end of the stream. The voice model is the small test model.
-#include "engine/voice_model.h"
+#include "engine/engine.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/local_pipe.h"
 #include "server/server_loop.h"
 #include "server/server_state.h"
 #include "tools/test_models.h"
-
-#include <torch/script.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -24,7 +22,7 @@ namespace {
 // before the server starts reading.
 constexpr std::size_t kMaxInput = 64 * 1024;
 
-std::unique_ptr<torch::jit::Module> model;
+std::unique_ptr<Engine> engine;
 
 }  // namespace
 
@@ -34,10 +32,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // leave the text alone; the settings file is the fuzzer's own.
     setenv("ZELVAN_TTS_MODEL_PATH", dir.c_str(), 1);
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-    const std::string path = dir + "/voice.bin";
-    test_models::write_voice_model(path, test_models::VoiceModelKind::Timed);
-    configure_torch_runtime();
-    model = std::make_unique<torch::jit::Module>(load_voice_model(path));
+    test_models::write_voice_model(dir + "/multivoice_base.bin",
+                                   test_models::VoiceModelKind::Timed);
+    engine = std::make_unique<Engine>(EngineOptions{});
     return 0;
 }
 
@@ -50,6 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     client_end.reset();
 
     ServerState state;
-    serve_connection(*server_end, *model, state);
+    serve_connection(*server_end, *engine, state);
     return 0;
 }

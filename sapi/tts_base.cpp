@@ -1,13 +1,8 @@
 #include "sapi/tts_base.h"
 
 #include "engine/audio_processing.h"
+#include "engine/engine.h"
 #include "engine/model_constants.h"
-#include "engine/pipeline.h"
-#include "engine/search_paths.h"
-#include "engine/voice_model.h"
-#include "shared/symbols/symbols.h"
-
-#include <torch/script.h>
 
 #include <memory>
 
@@ -18,8 +13,8 @@ namespace {
 bool initialized = false;
 // Owned, but never destroyed with the library's static objects: at process
 // exit LibTorch may be gone already, so only a real unload (shutdown) frees
-// the model.
-torch::jit::Module* model = nullptr;
+// the engine and its model.
+Engine* engine = nullptr;
 
 }  // namespace
 
@@ -30,19 +25,15 @@ std::mutex& tts_base::engine_mutex() {
 
 void tts_base::initialize() {
     if (initialized) return;
-    SymbolMap::instance();
-    configure_torch_runtime();
-    const std::string path = find_voice_model_path().u8string();
-    auto loaded_model = std::make_unique<torch::jit::Module>(load_voice_model(path));
-    model = loaded_model.release();
+    engine = std::make_unique<Engine>(EngineOptions{}).release();
     initialized = true;
 }
 
 void tts_base::shutdown() noexcept {
     std::lock_guard<std::mutex> lock(engine_mutex());
     if (initialized) {
-        delete model;
-        model = nullptr;
+        delete engine;
+        engine = nullptr;
         initialized = false;
     }
 }
@@ -65,7 +56,7 @@ bool tts_base::synthesize(const std::string& text, std::int32_t speaker, float s
         return on_block(block, kSampleRate);
     };
     const UnmappedCharsSink on_unmapped = [](const std::string&, int) {};
-    return synthesize_with_word_timestamps(*model, request, on_audio, on_unmapped, word_timestamps);
+    return engine->synthesize(request, on_audio, on_unmapped, word_timestamps);
 }
 
 bool synthesize_to_int16(const std::string& text, std::int32_t speaker, float speed, float pitch,

@@ -2,8 +2,7 @@
 
 #include "engine/audio_processing.h"
 #include "engine/model_constants.h"
-#include "engine/pipeline.h"
-#include "engine/voice_model.h"
+#include "engine/engine.h"
 #include "platform/local_pipe.h"
 #include "protocol/protocol.h"
 #include "server/server_state.h"
@@ -35,7 +34,7 @@ bool cancel_waiting(PipeConnection& pipe) {
 }  // namespace
 
 void handle_synth(PipeConnection& pipe, const std::vector<std::uint8_t>& payload,
-                  torch::jit::Module& model, ServerState& state) {
+                  Engine& engine, ServerState& state) {
     touch(state);
     const std::optional<ReqSynth> record = decode_req_synth(payload.data(), payload.size());
     if (!record) {
@@ -67,7 +66,7 @@ void handle_synth(PipeConnection& pipe, const std::vector<std::uint8_t>& payload
     };
     try {
         // Completed, cancelled or refused: the word times follow in every case.
-        synthesize_with_word_timestamps(model, request, send_audio, {}, &words);
+        engine.synthesize(request, send_audio, {}, &words);
         const auto done = encode_timestamps(words);
         send_message(pipe, MessageType::SynthesisDone, done.data(), done.size());
     } catch (const std::exception& e) {

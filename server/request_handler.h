@@ -6,17 +6,14 @@
 #include <cstdint>
 #include <vector>
 
-namespace torch::jit {
-struct Module;
-}  // namespace torch::jit
-
 namespace zelvan_tts {
 
+class Engine;
 class PipeConnection;
 struct ServerState;
 
 // Everything the handler has to say goes to the client as messages.
 void handle_synth(PipeConnection& pipe, const std::vector<std::uint8_t>& payload,
-                  torch::jit::Module& model, ServerState& state);
+                  Engine& engine, ServerState& state);
 
 }  // namespace zelvan_tts

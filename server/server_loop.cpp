@@ -2,7 +2,7 @@
 
 #include "engine/model_constants.h"
 #include "engine/search_paths.h"
-#include "engine/voice_model.h"
+#include "engine/engine.h"
 #include "platform/console_window.h"
 #include "platform/local_pipe.h"
 #include "platform/object_names.h"
@@ -12,10 +12,9 @@
 #include "server/request_handler.h"
 #include "server/server_state.h"
 
-#include <torch/script.h>
-
 #include <algorithm>
 #include <iostream>
+#include <memory>
 #include <thread>
 
 namespace zelvan_tts {
@@ -42,7 +41,7 @@ bool inactive(const ServerState& state, std::uint32_t limit_ms) {
 
 }  // namespace
 
-void serve_connection(PipeConnection& pipe, torch::jit::Module& model, ServerState& state) {
+void serve_connection(PipeConnection& pipe, Engine& engine, ServerState& state) {
     std::vector<std::uint8_t> payload;  // reused for every message of the connection
     while (state.running) {
         std::uint8_t header_bytes[kHeaderSize];
@@ -65,7 +64,7 @@ void serve_connection(PipeConnection& pipe, torch::jit::Module& model, ServerSta
                 break;
             }
             case MessageType::Synthesize:
-                handle_synth(pipe, payload, model, state);
+                handle_synth(pipe, payload, engine, state);
                 break;
             case MessageType::Shutdown:
                 state.running = false;
@@ -87,12 +86,11 @@ int run_server(const ServerOptions& options) {
     if (!instance_lock && held_elsewhere) return 0;  // another server is running
     if (!options.debug) hide_console_window();
 
-    torch::jit::Module model;
+    std::unique_ptr<Engine> engine;
     try {
-        configure_torch_runtime();
         const std::string path = path_to_utf8(find_voice_model_path());
         debug_line(state, std::cout, "Loading model from: " + shortened(path));
-        model = load_voice_model(path);
+        engine = std::make_unique<Engine>(EngineOptions{});
     } catch (const std::exception& e) {
         debug_line(state, std::cerr, std::string("Failed to load model: ") + e.what());
         return 1;
@@ -149,7 +147,7 @@ int run_server(const ServerOptions& options) {
         accept_pause_ms = 0;
         touch(state);
         debug_line(state, std::cout, "Client connected.");
-        serve_connection(*client, model, state);
+        serve_connection(*client, *engine, state);
         client.reset();
         touch(state);
         debug_line(state, std::cout, "Client disconnected.");

@@ -5,12 +5,9 @@
 
 #include <cstdint>
 
-namespace torch::jit {
-struct Module;
-}  // namespace torch::jit
-
 namespace zelvan_tts {
 
+class Engine;
 class PipeConnection;
 struct ServerState;
 
@@ -26,6 +23,6 @@ int run_server(const ServerOptions& options);
 
 // Reads and answers messages on one connection until the client leaves, goes
 // silent for 30 s, sends something unreadable, or asks the server to stop.
-void serve_connection(PipeConnection& pipe, torch::jit::Module& model, ServerState& state);
+void serve_connection(PipeConnection& pipe, Engine& engine, ServerState& state);
 
 }  // namespace zelvan_tts

@@ -1,0 +1,74 @@
+#include "engine/engine.h"
+
+#include "accentor/accentor_stage.h"
+#include "engine/model_constants.h"
+#include "engine/search_paths.h"
+#include "engine/voice_model.h"
+#include "homosolver/homograph_stage.h"
+#include "platform/utf8_path.h"
+
+#include <filesystem>
+
+namespace zelvan_tts {
+
+namespace {
+
+bool decide(StageMode mode, bool setting) {
+    return mode == StageMode::On || (mode == StageMode::FollowSettings && setting);
+}
+
+std::unique_ptr<VoiceModel> load_voice(const EngineOptions& options) {
+    const ModelsRootScope scope(options.models_root);
+    configure_torch_runtime(options.threads);
+    const std::filesystem::path path = find_voice_model_path();
+    if (!std::filesystem::exists(path)) {
+        throw ModelNotFound("Encrypted model not found: " + path_to_utf8(path));
+    }
+    return open_voice_model(path_to_utf8(path));
+}
+
+}  // namespace
+
+Engine::Engine(EngineOptions options)
+    : options_(std::move(options)), voice_(load_voice(options_)) {
+    SymbolMap::instance();
+}
+
+Engine::Engine(EngineOptions options, std::unique_ptr<VoiceModel> voice)
+    : options_(std::move(options)), voice_(std::move(voice)) {}
+
+Engine::~Engine() = default;
+
+RuntimeSettings Engine::settings_for_call() const {
+    const bool follows = options_.homographs == StageMode::FollowSettings ||
+                         options_.stress == StageMode::FollowSettings;
+    // Only an engine that follows the settings file reads it; switched off
+    // there, the stages give back their memory as they always have.
+    const RuntimeSettings file = follows ? settings_for_synthesis() : RuntimeSettings{};
+    return {decide(options_.stress, file.enable_accentor),
+            decide(options_.homographs, file.enable_homosolver)};
+}
+
+bool Engine::synthesize(const SynthesisRequest& request, AudioSink on_audio,
+                        UnmappedCharsSink on_unmapped,
+                        std::vector<WordTimestamp>* word_timestamps,
+                        std::vector<WordSpan>* word_spans) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
+    const ModelsRootScope scope(options_.models_root);
+    const SynthesisOptions options{settings_for_call(), options_.log};
+    return zelvan_tts::synthesize(*voice_, request, options, std::move(on_audio),
+                                  std::move(on_unmapped), word_timestamps, word_spans);
+}
+
+ProcessedText Engine::process_text(const std::string& text, int speaker_index) {
+    if (speaker_index < 0 || speaker_index >= kSpeakerCount) {
+        throw std::out_of_range("Voice index outside 0..59");
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const ModelsRootScope scope(options_.models_root);
+    return zelvan_tts::process_text(text, speakers[static_cast<std::size_t>(speaker_index)].lang,
+                                    settings_for_call(), options_.log);
+}
+
+}  // namespace zelvan_tts

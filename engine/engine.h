@@ -1,0 +1,71 @@
+// The engine as every program uses it: the voice model loaded once, the
+// optional stages as the caller asks for them, the whole text path behind
+// one call. The C interface of libzelvan_tts wraps this class; the server,
+// the voice engine and `zelvan_tts text` use it directly.
+#pragma once
+
+#include "engine/pipeline.h"
+#include "engine/text_stages.h"
+#include "engine/voice.h"
+
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zelvan_tts {
+
+// How an optional text stage runs for an engine.
+enum class StageMode {
+    FollowSettings,  // as the settings file says, re-read on its change signal
+    On,
+    Off,
+};
+
+struct EngineOptions {
+    std::string models_root;  // UTF-8; empty: the installation's search
+    int threads = 0;          // the voice model's threads; 0: the default
+    StageMode homographs = StageMode::FollowSettings;
+    StageMode stress = StageMode::FollowSettings;
+    LogSink log;  // the text steps' diagnostic lines; empty: the debugger output
+};
+
+// No voice model where the engine looked: "Encrypted model not found: <path>".
+class ModelNotFound : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Engine {
+public:
+    // Loads the voice model. Throws ModelNotFound, or what loading throws
+    // ("Failed to decrypt model: <path>", LibTorch's errors).
+    explicit Engine(EngineOptions options);
+    // An engine around a voice of the caller's.
+    Engine(EngineOptions options, std::unique_ptr<VoiceModel> voice);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // One synthesis (see synthesize in engine/pipeline.h); calls on one
+    // engine run one at a time.
+    bool synthesize(const SynthesisRequest& request, AudioSink on_audio,
+                    UnmappedCharsSink on_unmapped, std::vector<WordTimestamp>* word_timestamps,
+                    std::vector<WordSpan>* word_spans = nullptr);
+
+    // What the text steps make of `text` for the voice `speaker_index`.
+    // Throws std::out_of_range for a voice outside the table.
+    ProcessedText process_text(const std::string& text, int speaker_index);
+
+    const EngineOptions& options() const { return options_; }
+
+private:
+    RuntimeSettings settings_for_call() const;
+
+    EngineOptions options_;
+    std::unique_ptr<VoiceModel> voice_;
+    std::mutex mutex_;
+};
+
+}  // namespace zelvan_tts
