@@ -126,8 +126,8 @@ std::vector<float> track_pitch(const std::vector<float>& x, float min_hz, float 
             if (out[k] > 0) near.push_back(out[k]);
         std::nth_element(near.begin(), near.begin() + near.size() / 2, near.end());
         const float m = near[near.size() / 2];
-        if (out[i] > 1.75f * m && out[i] / 2 >= min_hz) out[i] /= 2;
-        else if (out[i] < 0.57f * m && out[i] * 2 <= max_hz) out[i] *= 2;
+        if (out[i] > 1.6f * m && out[i] / 2 >= min_hz) out[i] /= 2;
+        else if (out[i] < 0.62f * m && out[i] * 2 <= max_hz) out[i] *= 2;
     }
     for (std::size_t i = 0; i < frames;) {
         if (out[i] <= 0) {

@@ -117,12 +117,59 @@ float vowel_log_pitch(const Recording& r, std::size_t i) {
     return v.empty() ? 0.0f : static_cast<float>(median(v));
 }
 
+// The labels put the edges of a pause where an aligner did, often some tens
+// of milliseconds off the speech: each is moved to where the level crosses
+// 30 dB under the recording's loud speech, within 80 ms, so that a word's
+// sound begins and ends with its phones.
+void align_pauses(std::vector<PhoneLabel>& labels, const std::vector<float>& x) {
+    constexpr int kHop = 80;  // 5 ms frames, 10 ms windows
+    std::vector<double> level(x.size() / kHop + 1, -100.0);
+    for (std::size_t f = 0; f < level.size(); ++f) {
+        double sum = 1e-12;
+        for (long k = static_cast<long>(f) * kHop - kHop; k < static_cast<long>(f) * kHop + kHop; ++k)
+            if (k >= 0 && k < static_cast<long>(x.size())) sum += static_cast<double>(x[static_cast<std::size_t>(k)]) * x[static_cast<std::size_t>(k)];
+        level[f] = 10 * std::log10(sum / (2 * kHop));
+    }
+    std::vector<double> sorted = level;
+    std::sort(sorted.begin(), sorted.end());
+    const double threshold = sorted[sorted.size() * 95 / 100] - 30.0;
+    const auto frame_of = [&](double t) {
+        return std::clamp<long>(std::lround(t * kRate / kHop), 0, static_cast<long>(level.size()) - 1);
+    };
+    const auto start_of = [&](std::size_t i) { return i == 0 ? 0.0 : labels[i - 1].end; };
+    for (std::size_t i = 1; i + 1 <= labels.size(); ++i) {
+        const bool into_pause = labels[i].phone == kPause && labels[i - 1].phone != kPause;
+        const bool out_of_pause = labels[i - 1].phone == kPause && labels[i].phone != kPause;
+        if (!into_pause && !out_of_pause) continue;
+        // Keep 20 ms of both neighbours.
+        const double lo = start_of(i - 1) + 0.02, hi = labels[i].end - 0.02, edge = labels[i - 1].end;
+        if (hi <= lo) continue;
+        const long a = frame_of(std::max(lo, edge - 0.08)), b = frame_of(std::min(hi, edge + 0.08));
+        double moved = edge;
+        if (into_pause) {  // the last loud frame before the pause
+            for (long f = b; f >= a; --f)
+                if (level[static_cast<std::size_t>(f)] > threshold) {
+                    moved = (static_cast<double>(f) * kHop + kHop / 2) / kRate;
+                    break;
+                }
+        } else {  // the first loud frame after it
+            for (long f = a; f <= b; ++f)
+                if (level[static_cast<std::size_t>(f)] > threshold) {
+                    moved = (static_cast<double>(f) * kHop - kHop / 2) / kRate;
+                    break;
+                }
+        }
+        labels[i - 1].end = std::clamp(moved, lo, hi);
+    }
+}
+
 void analyse(Recording& r, const std::string& corpus_dir) {
     r.labels = read_labels(corpus_dir, r.utterance.name);
     r.raw = read_recording(corpus_dir, r.utterance.name);
     if (r.labels.empty()) throw std::runtime_error("No phone labels for " + r.utterance.name);
     std::vector<float> x(r.raw.size());
     for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<float>(r.raw[i]) / 32768.0f;
+    align_pauses(r.labels, x);
     r.pitch = track_pitch(x);
     r.polarity = pulse_polarity(x, r.pitch);
     double sum = 0.0;
