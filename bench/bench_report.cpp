@@ -472,6 +472,32 @@ void espeak_peer(const fs::path& work) {
         "espeak-ng -v ru -w out.wav TEXT", 3);
 }
 
+// ---- the recorded voice against its speaker ------------------------------------
+
+// voice_quality_bench measures the recorded voice (and the formant voice and
+// espeak-ng) against the held-out recordings; its figures join the table.
+void voice_quality(const fs::path& bin) {
+    const std::string program = (bin / "voice_quality_bench").string();
+    FILE* p = popen(("'" + program + "' --tsv 2>/dev/null").c_str(), "r");
+    std::size_t found = 0;
+    char line[1024];
+    while (p != nullptr && std::fgets(line, sizeof line, p) != nullptr) {
+        std::vector<std::string> fields;
+        std::string field;
+        for (const char* c = line; *c != '\0' && *c != '\n'; ++c) {
+            if (*c == '\t') fields.push_back(std::move(field)), field.clear();
+            else field += *c;
+        }
+        fields.push_back(field);
+        if (fields.size() != 4) continue;
+        rows.push_back({fields[0], fields[1], fields[2], fields[3]});
+        std::cerr << fields[0] << ": " << fields[1] << " " << fields[2] << "\n";
+        ++found;
+    }
+    if (p != nullptr) pclose(p);
+    if (found == 0) add_note("recorded voice: closeness to the speaker", "voice_quality_bench failed", "voice_quality_bench");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -517,6 +543,7 @@ int main(int argc, char** argv) {
     if (fs::exists(demo_model)) server_latency(server, "demo voice", "", work);
     long_text_server(server, work);
     espeak_peer(work);
+    voice_quality(bin);
     fs::remove_all(work);
 
     std::ofstream out(output);

@@ -7,10 +7,10 @@
 // espeak-ng. Also the real-time factor of the voice on one core.
 //
 //   voice_quality_bench [--voice FILE | --source SRC.torchscript --inventory INV]
-//                       [--formant SRC.torchscript] [--models ROOT] [--corpus DIR]
-//                       [--limit N] [--rows OUT.md]
-// --rows appends the figures as table rows (figure | value | unit | command).
-#include "demo/formant_voice.h"
+//                       [--formant FILE] [--models ROOT] [--corpus DIR] [--limit N] [--tsv]
+// The voices default to the build's: <bin>/../models (the recorded voice and
+// the demo stages) and <bin>/../models-formant. --tsv prints every figure as
+// one line "figure<TAB>value<TAB>unit<TAB>command" on stdout.
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
 #include "engine/voice_model.h"
@@ -136,13 +136,20 @@ std::string fixed(double v, int precision) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string voice_file, source, inventory, formant, rows_out;
+    std::string voice_file, source, inventory, formant;
+    bool tsv = false;
     std::string corpus = voice::kDefaultCorpusDir;
     const fs::path bin = fs::canonical("/proc/self/exe").parent_path();
     std::string models = (bin / ".." / "models").string();
     std::size_t limit = 1000;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string a = argv[i], v = argv[i + 1];
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--tsv") {
+            tsv = true;
+            continue;
+        }
+        if (i + 1 >= argc) break;
+        const std::string v = argv[++i];
         if (a == "--voice") voice_file = v;
         else if (a == "--source") source = v;
         else if (a == "--inventory") inventory = v;
@@ -150,9 +157,9 @@ int main(int argc, char** argv) {
         else if (a == "--models") models = v;
         else if (a == "--corpus") corpus = v;
         else if (a == "--limit") limit = static_cast<std::size_t>(std::atoi(v.c_str()));
-        else if (a == "--rows") rows_out = v;
     }
     if (voice_file.empty() && source.empty()) voice_file = models + "/tts/multivoice_base.bin";
+    if (formant.empty()) formant = models + "/../models-formant/multivoice_base.bin";
     try {
         // The demo stages read from the models root; a private settings file
         // switches both on.
@@ -178,13 +185,8 @@ int main(int argc, char** argv) {
         }
         std::vector<Voice> voices{{"recorded voice", &recorded}};
         torch::jit::Module formant_voice;
-        if (!formant.empty()) {
-            std::ifstream in(formant);
-            std::ostringstream text;
-            text << in.rdbuf();
-            const fs::path packed = config / "formant.bin";
-            pack_module(demo::formant_voice_module(text.str()), packed.string());
-            formant_voice = load_voice_model(packed.string());
+        if (fs::exists(formant)) {
+            formant_voice = load_voice_model(formant);
             voices.push_back({"formant demo voice", &formant_voice});
         }
         if (std::system("command -v espeak-ng >/dev/null 2>&1") == 0) voices.push_back({"espeak-ng -v ru", nullptr});
@@ -252,10 +254,8 @@ int main(int argc, char** argv) {
             }
         }
         fs::remove_all(config);
-        if (!rows_out.empty()) {
-            std::ofstream out(rows_out, std::ios::app);
-            for (const Row& r : rows) out << "| " << r.figure << " | " << r.value << " | " << r.unit << " | `" << r.command << "` |\n";
-        }
+        if (tsv)
+            for (const Row& r : rows) std::cout << r.figure << '\t' << r.value << '\t' << r.unit << '\t' << r.command << '\n';
     } catch (const std::exception& e) {
         std::cerr << "voice_quality_bench: " << e.what() << "\n";
         return 1;
