@@ -31,6 +31,8 @@ std::string slurp(const fs::path& path) {
 TEST(DictionaryCommandTest, ChangesReachARunningEngineProcess) {
     const fs::path config = fs::temp_directory_path() / ("zelvan_dict " + std::to_string(getpid()));
     fs::remove_all(config);
+    const char* const previous = getenv("XDG_CONFIG_HOME");
+    const std::string kept = previous != nullptr ? previous : "";
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     const fs::path file = config / "ZelvanTTS" / "dictionary.txt";
     auto signal = NamedSignal::create_or_open(object_name(NamedObject::ConfigChanged));
@@ -99,6 +101,11 @@ TEST(DictionaryCommandTest, ChangesReachARunningEngineProcess) {
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     fs::remove_all(config);
+    if (previous != nullptr) {
+        setenv("XDG_CONFIG_HOME", kept.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
 }
 
 }  // namespace
