@@ -5,12 +5,17 @@
 //
 //   bench_report --load PATH   (internal) loads a model in a fresh process
 //                              and prints "seconds peak_mb module_mb"
+//   bench_report --linked-client info | say OUT.wav TEXT
+//                              (internal) the zelvan_tts command as it was
+//                              when it linked LibTorch, for comparison
+#include "client/wav_writer.h"
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
 #include "engine/settings.h"
 #include "engine/text_chunks.h"
 #include "engine/text_stages.h"
 #include "engine/voice_model.h"
+#include "engine/word_timestamps.h"
 #include "platform/local_pipe.h"
 #include "platform/object_names.h"
 #include "protocol/protocol.h"
@@ -21,6 +26,8 @@
 
 #include <ATen/Parallel.h>
 #include <spawn.h>
+#include <fcntl.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <torch/script.h>
 #include <unistd.h>
@@ -451,6 +458,183 @@ void long_text_server(const std::string& server, const fs::path& work) {
     setenv("ZELVAN_TTS_MODEL_PATH", (work / "realistic").c_str(), 1);
 }
 
+// ---- the zelvan_tts command --------------------------------------------------------
+
+// The command as it was while it linked LibTorch and the engine: every start
+// paid for loading LibTorch, and `say` labelled its words with the whole text
+// pipeline, stage models included. This program links both, so it plays
+// that command for the comparison.
+int linked_client(int argc, char** argv) {
+    auto pipe = connect_pipe(object_name(NamedObject::Pipe));
+    MessageHeader header{};
+    std::vector<std::uint8_t> payload;
+    if (!pipe) return 1;
+    if (argc == 3 && std::string(argv[2]) == "info") {
+        if (!send_message(*pipe, MessageType::GetInfo, nullptr, 0) ||
+            !read_message(*pipe, header, payload) || payload.size() < 8) {
+            return 1;
+        }
+        std::printf("speakers: %u\nsample rate: %u\n", get_u32(payload.data()),
+                    get_u32(payload.data() + 4));
+        return 0;
+    }
+    if (argc != 5 || std::string(argv[2]) != "say") return 2;
+    const std::string text = argv[4];
+    const auto request = encode_req_synth(ReqSynth{20, 1, 1, 1, 0}, text);
+    if (!send_message(*pipe, MessageType::Synthesize, request.data(), request.size())) return 1;
+    WavWriter wav(argv[3], kSampleRate);
+    while (read_message(*pipe, header, payload)) {
+        if (header.type == static_cast<std::uint32_t>(MessageType::AudioChunk)) {
+            const std::size_t n = (payload.size() - 4) / 2;
+            std::vector<std::int16_t> samples(n);
+            for (std::size_t k = 0; k < n; ++k)
+                samples[k] = static_cast<std::int16_t>(payload[4 + 2 * k] | payload[5 + 2 * k] << 8);
+            wav.write(samples.data(), n);
+        } else if (header.type == static_cast<std::uint32_t>(MessageType::SynthesisDone)) {
+            break;
+        } else if (header.type == static_cast<std::uint32_t>(MessageType::Error)) {
+            return 1;
+        }
+    }
+    wav.finish();
+    std::size_t words = 0;
+    const ProcessedText processed = process_text(text, "rus", load_settings_file());
+    for (const std::string& chunk : split_into_chunks(processed.script, kMaxChunkChars))
+        words += spoken_words(chunk).size();
+    return words > 0 ? 0 : 1;
+}
+
+// Runs a program to its end with its output discarded; milliseconds, or -1
+// when it failed.
+double run_ms(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    int status = 1;
+    const bool ok = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
+                    waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+                    WEXITSTATUS(status) == 0;
+    const double ms = seconds_since(start) * 1000;
+    posix_spawn_file_actions_destroy(&actions);
+    return ok ? ms : -1;
+}
+
+// Peak resident memory of a program's run in MiB, read from its VmHWM as it
+// exits (stopped there under ptrace). The rusage of a child would also count
+// the memory of this large process it was spawned from.
+double peak_mib(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) return -1;
+    ptrace(PTRACE_SETOPTIONS, pid, nullptr, reinterpret_cast<void*>(PTRACE_O_TRACEEXIT));
+    ptrace(PTRACE_CONT, pid, nullptr, nullptr);
+    double peak = -1;
+    while (waitpid(pid, &status, 0) == pid && WIFSTOPPED(status)) {
+        if (status >> 8 == (SIGTRAP | PTRACE_EVENT_EXIT << 8)) {
+            std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+            for (std::string line; std::getline(in, line);) {
+                if (line.rfind("VmHWM:", 0) == 0) peak = std::atol(line.c_str() + 6) / 1024.0;
+            }
+        }
+        const int signal = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
+        ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<long>(signal)));
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Seconds from a Synthesize to its SynthesisDone, over the pipe.
+double synthesis_time(const std::string& text) {
+    auto pipe = connect_pipe(object_name(NamedObject::Pipe));
+    if (!pipe) return -1;
+    const auto request = encode_req_synth(ReqSynth{20, 1, 1, 1, 0}, text);
+    MessageHeader header{};
+    std::vector<std::uint8_t> payload;
+    const auto start = Clock::now();
+    send_message(*pipe, MessageType::Synthesize, request.data(), request.size());
+    while (read_message(*pipe, header, payload)) {
+        if (header.type == static_cast<std::uint32_t>(MessageType::SynthesisDone))
+            return seconds_since(start);
+        if (header.type == static_cast<std::uint32_t>(MessageType::Error)) break;
+    }
+    return -1;
+}
+
+// zelvan_tts info and say against a running server, side by side with the
+// command as it was while it linked LibTorch.
+void client_commands(const fs::path& bin, const std::string& root, const fs::path& work) {
+    Server s = start_server((bin / "zelvan_tts_server").string(), root, work / "config_client",
+                            true, 950);
+    if (!s.ready) {
+        add_note("zelvan_tts info", "server did not start", "zelvan_tts info");
+        if (s.pid > 0) kill(s.pid, SIGKILL), waitpid(s.pid, nullptr, 0);
+        return;
+    }
+    const std::string text = "Привет, мир.";
+    const std::string wav = (work / "x.wav").string();
+    const std::string say = "zelvan_tts say -o x.wav \"" + text + "\"";
+    synthesis_time(text);  // the first synthesis loads the stage models
+    const struct {
+        std::string name;
+        std::vector<std::string> info;
+        std::vector<std::string> say;
+        int runs;
+    } clients[] = {
+        {"zelvan_tts", {(bin / "zelvan_tts").string(), "info"},
+         {(bin / "zelvan_tts").string(), "say", "-o", wav, text}, 15},
+        {"zelvan_tts as it was, linked to LibTorch",
+         {(bin / "bench_report").string(), "--linked-client", "info"},
+         {(bin / "bench_report").string(), "--linked-client", "say", wav, text}, 5},
+    };
+    for (const auto& c : clients) {
+        std::vector<double> info, synthesis, whole, beyond;
+        for (int r = 0; r < c.runs; ++r) {
+            info.push_back(run_ms(c.info));
+            // Each say beside a synthesis of its own over the pipe, so that
+            // the difference is not the machine's mood between two series.
+            synthesis.push_back(synthesis_time(text) * 1000);
+            whole.push_back(run_ms(c.say));
+            beyond.push_back(whole.back() - synthesis.back());
+        }
+        const double info_peak = peak_mib(c.info), say_peak = peak_mib(c.say);
+        if (*std::min_element(info.begin(), info.end()) < 0 ||
+            *std::min_element(whole.begin(), whole.end()) < 0 || info_peak < 0 || say_peak < 0) {
+            add_note(c.name + ": info and say", "failed", "zelvan_tts info");
+            continue;
+        }
+        add(c.name + ": info, whole process, running server", median(info), "ms",
+            "zelvan_tts info", 1);
+        add(c.name + ": info, peak resident memory", info_peak, "MiB", "zelvan_tts info", 1);
+        add(c.name + ": say, whole process, running server", median(whole), "ms", say, 1);
+        add(c.name + ": say, server's synthesis over the pipe beside it", median(synthesis), "ms",
+            "bench_report (client over the pipe)", 1);
+        add(c.name + ": say, beyond the server's synthesis time", median(beyond), "ms", say, 1);
+        add(c.name + ": say, peak resident memory", say_peak, "MiB", say, 1);
+    }
+    stop_server(s);
+}
+
 // ---- a peer -------------------------------------------------------------------
 
 void espeak_peer(const fs::path& work) {
@@ -502,6 +686,7 @@ void voice_quality(const fs::path& bin) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--load") return load_in_this_process(argv[2]);
+    if (argc >= 2 && std::string(argv[1]) == "--linked-client") return linked_client(argc, argv);
     const std::string output = argc > 1 ? argv[1] : "bench/RESULTS.md";
     const fs::path bin = fs::canonical("/proc/self/exe").parent_path();
     const fs::path work = fs::temp_directory_path() / ("zelvan_bench_" + std::to_string(getpid()));
@@ -542,6 +727,7 @@ int main(int argc, char** argv) {
     server_latency(server, "realistic model", (work / "realistic").string(), work);
     if (fs::exists(demo_model)) server_latency(server, "demo voice", "", work);
     long_text_server(server, work);
+    client_commands(bin, (work / "realistic").string(), work);
     espeak_peer(work);
     voice_quality(bin);
     fs::remove_all(work);
