@@ -35,11 +35,14 @@ int main(int argc, char** argv) {
     try {
         const VoiceInventory inv = build_inventory(corpus, options);
         const ProsodyFigures& p = inv.prosody;
-        std::cerr << "zelvan_voice_inventory: pitch base " << std::exp(p.log_f0_base) << " Hz, phrase start "
-                  << p.phrase_start << ", declination " << p.declination << "/s, accent " << p.accent
-                  << ", sentence end " << p.final_accent << " / " << p.final_low << ", comma "
-                  << p.continuation_accent << " / " << p.continuation_end << ", pauses " << p.comma_pause
-                  << " / " << p.sentence_pause << " s\n";
+        std::cerr << "zelvan_voice_inventory: pitch " << std::exp(p.log_f0_base) << " Hz; melody (log, by fifths):";
+        for (int t = 0; t < 2; ++t)
+            for (int s = 0; s < 2; ++s) {
+                std::cerr << (t ? " sentence" : " comma") << (s ? " stressed" : " unstressed");
+                for (float v : p.melody[t][s]) std::cerr << " " << v;
+                std::cerr << ";";
+            }
+        std::cerr << " pauses " << p.comma_pause << " / " << p.sentence_pause << " s\n";
         write_inventory(inv, out);
     } catch (const std::exception& e) {
         std::cerr << "zelvan_voice_inventory: " << e.what() << "\n";

@@ -145,9 +145,9 @@ torch::jit::Module recorded_voice_module(const std::string& source, const VoiceI
     m.register_buffer("phone_distance", distance_table());
     m.register_buffer("durations", floats(inv.durations, {kPhoneCount, 2}));
     const ProsodyFigures& p = inv.prosody;
-    m.register_buffer("prosody", floats({p.log_f0_base, p.phrase_start, p.declination, p.accent, p.final_accent,
-                                         p.final_low, p.continuation_accent, p.continuation_end, p.comma_pause,
-                                         p.sentence_pause}));
+    m.register_buffer("prosody", floats({p.log_f0_base, p.comma_pause, p.sentence_pause}));
+    m.register_buffer("melody", floats(std::vector<float>(&p.melody[0][0][0], &p.melody[0][0][0] + 4 * kMelodySteps),
+                                       {2, 2, kMelodySteps}));
     m.register_buffer("speakers", speaker_table());
     m.register_buffer("suffix_keys", ints(stress.suffix_keys));
     m.register_buffer("suffix_vowel", ints(stress.suffix_vowel));

@@ -233,76 +233,46 @@ std::vector<float> phone_durations(const std::vector<Recording>& recs) {
     return out;
 }
 
+// The speaker's melody: the median pitch of his vowels by where they stand
+// in the phrase (five fifths of its time), stressed or not, in phrases that
+// end a sentence or a comma's. A reader's phrase starts on high accents and
+// falls, at a sentence's end deep.
 ProsodyFigures prosody_figures(const std::vector<Recording>& recs, float pause) {
-    struct Vowel {
-        double time;  // from the phrase start
-        double f0;    // log Hz
-        bool stressed, last_stressed, last, terminal;
-    };
-    std::vector<Vowel> vowels;
+    std::vector<double> all;
+    std::vector<double> cells[2][2][kMelodySteps];
     for (const Recording& r : recs) {
         std::size_t last_speech = r.labels.size();
         while (last_speech > 0 && r.labels[last_speech - 1].phone == kPause) --last_speech;
-        std::size_t i = 0;
-        while (i < r.labels.size()) {
+        for (std::size_t i = 0; i < r.labels.size();) {
             if (r.labels[i].phone == kPause) {
                 ++i;
                 continue;
             }
             std::size_t j = i;
             while (j < r.labels.size() && r.labels[j].phone != kPause) ++j;
-            const double start = r.start_of(i);
-            const bool terminal = j >= last_speech;
-            std::vector<Vowel> phrase;
+            const double start = r.start_of(i), length = std::max(1e-3, r.labels[j - 1].end - start);
+            const int terminal = j >= last_speech ? 1 : 0;
             for (std::size_t k = i; k < j; ++k) {
                 if (!is_vowel(r.labels[k].phone)) continue;
                 const float f = vowel_log_pitch(r, k);
+                if (f <= 0) continue;
                 const double mid = 0.5 * (r.start_of(k) + r.labels[k].end);
-                phrase.push_back({mid - start, f,
-                                  phones[static_cast<std::size_t>(r.labels[k].phone)].reduction == 0, false,
-                                  false, terminal});
+                const int step = std::min(kMelodySteps - 1, static_cast<int>((mid - start) / length * kMelodySteps));
+                const int stressed = phones[static_cast<std::size_t>(r.labels[k].phone)].reduction == 0 ? 1 : 0;
+                cells[terminal][stressed][step].push_back(f);
+                all.push_back(f);
             }
-            if (!phrase.empty()) {
-                phrase.back().last = true;
-                for (std::size_t k = phrase.size(); k-- > 0;)
-                    if (phrase[k].stressed) {
-                        phrase[k].last_stressed = true;
-                        break;
-                    }
-            }
-            for (const Vowel& v : phrase)
-                if (v.f0 > 0) vowels.push_back(v);
             i = j;
         }
     }
     ProsodyFigures f;
-    std::vector<double> all;
-    for (const Vowel& v : vowels) all.push_back(v.f0);
     f.log_f0_base = static_cast<float>(median(all));
-    // The unstressed vowels ahead of the phrase's last accent: a line in time.
-    double sx = 0, sy = 0, sxx = 0, sxy = 0, n = 0;
-    for (const Vowel& v : vowels) {
-        if (v.stressed || v.last) continue;
-        const double y = v.f0 - f.log_f0_base;
-        sx += v.time, sy += y, sxx += v.time * v.time, sxy += v.time * y, n += 1;
-    }
-    const double slope = n > 2 ? (n * sxy - sx * sy) / std::max(1e-9, n * sxx - sx * sx) : 0.0;
-    f.declination = static_cast<float>(std::clamp(-slope, 0.0, 0.3));
-    f.phrase_start = static_cast<float>(std::clamp(n > 0 ? (sy - slope * sx) / n : 0.0, -0.1, 0.3));
-    const auto line = [&](const Vowel& v) {
-        return f.log_f0_base + f.phrase_start - f.declination * v.time;
-    };
-    std::vector<double> accent, final_accent, final_low, cont_accent, cont_end;
-    for (const Vowel& v : vowels) {
-        if (v.stressed && !v.last_stressed) accent.push_back(v.f0 - line(v));
-        if (v.last_stressed) (v.terminal ? final_accent : cont_accent).push_back(v.f0 - f.log_f0_base);
-        if (v.last && !v.stressed) (v.terminal ? final_low : cont_end).push_back(v.f0 - f.log_f0_base);
-    }
-    f.accent = static_cast<float>(std::clamp(median(accent), 0.02, 0.3));
-    f.final_accent = static_cast<float>(std::clamp(median(final_accent), -0.3, 0.2));
-    f.final_low = static_cast<float>(std::clamp(median(final_low), -0.4, 0.0));
-    f.continuation_accent = static_cast<float>(std::clamp(median(cont_accent), -0.1, 0.4));
-    f.continuation_end = static_cast<float>(std::clamp(median(cont_end), -0.2, 0.4));
+    for (int t = 0; t < 2; ++t)
+        for (int s = 0; s < 2; ++s)
+            for (int k = 0; k < kMelodySteps; ++k) {
+                const auto& c = cells[t][s][k];
+                f.melody[t][s][k] = c.size() >= 5 ? static_cast<float>(median(c)) - f.log_f0_base : 0.0f;
+            }
     f.comma_pause = pause;
     f.sentence_pause = std::clamp(1.6f * pause, 0.3f, 0.7f);
     return f;

@@ -49,17 +49,15 @@ struct RecordedUnit {
     float gain = 1.0f;   // stored sample = recorded sample x gain, rounded
 };
 
-// The speaker's pitch, as log Hz relative to `log_f0_base`, and pauses.
+inline constexpr int kMelodySteps = 5;
+
+// The speaker's pitch and pauses.
 struct ProsodyFigures {
-    float log_f0_base = 0.0f;       // median pitch of the vowels
-    float phrase_start = 0.0f;      // unstressed vowels at a phrase's start
-    float declination = 0.0f;       // fall of the unstressed vowels per second
-    float accent = 0.0f;            // a stressed vowel above its neighbours
-    float final_accent = 0.0f;      // last stressed vowel of a sentence
-    float final_low = 0.0f;         // last vowel of a sentence
-    float continuation_accent = 0.0f;  // last stressed vowel before a comma
-    float continuation_end = 0.0f;     // last vowel before a comma
-    float comma_pause = 0.0f;       // seconds
+    float log_f0_base = 0.0f;  // median log pitch (Hz) of his vowels
+    // Log pitch of a vowel against the base: [phrase ends a sentence]
+    // [vowel stressed][fifth of the phrase's time it stands in].
+    float melody[2][2][kMelodySteps] = {};
+    float comma_pause = 0.0f;     // seconds
     float sentence_pause = 0.0f;
 };
 
