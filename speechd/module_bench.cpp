@@ -1,6 +1,7 @@
 // Measures output modules as speech-dispatcher drives them: from the end of
-// a SPEAK request to the first AUDIO block, for a one-sentence text, and from
-// STOP to the STOP event in the middle of a long text. Each module is started
+// a SPEAK request to the first AUDIO block, for a one-sentence text; from
+// STOP to the STOP event in the middle of a long text; and from the SPEAK
+// that follows to its first AUDIO block. Each module is started
 // as the server starts it and gets the requests the server sends.
 //
 //   sd_zelvan_bench RUNS MODULE CONFIG [MODULE CONFIG ...]
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
         const double init_ms = ms(Clock::now() - init_start);
         send(m, "AUDIO\naudio_output_method=server\n.\n");
         until(r, "203 ");
-        std::vector<double> first_audio, stop;
+        std::vector<double> first_audio, stop, after_stop;
         for (int i = 0; i <= runs; ++i) {
             send(m, settings);
             until(r, "203 OK SETTINGS");
@@ -124,6 +125,15 @@ int main(int argc, char** argv) {
             while (r.read_line(line) && line != "703 STOP" && line != "702 END") {
             }
             stop.push_back(ms(Clock::now() - t0));
+            // The next message, while the engine may still finish the
+            // sentence it was making for the stopped one.
+            send(m, "SPEAK\n");
+            until(r, "202 ");
+            const auto t1 = Clock::now();
+            send(m, "<speak>Привет, как у тебя дела сегодня?</speak>\n.\n");
+            until(r, "705-AUDIO");
+            after_stop.push_back(ms(Clock::now() - t1));
+            until(r, "702 ");
         }
         send(m, "QUIT\n");
         until(r, "210 ");
@@ -133,6 +143,7 @@ int main(int argc, char** argv) {
         std::printf("%-28s %-45s %7.1f ms\n", "INIT (engine load)", program, init_ms);
         report("SPEAK to first AUDIO block", program, first_audio);
         report("STOP to STOP event", program, stop);
+        report("SPEAK after STOP to AUDIO", program, after_stop);
     }
     return 0;
 }
