@@ -4,16 +4,19 @@
 #include "platform/dynamic_library.h"
 #include "platform/module_path.h"
 
+#include <filesystem>
 #include <stdexcept>
+#include <string>
 
 namespace zelvan_tts {
 
 namespace {
 
+// The library of the interface's major version, by its run-time name.
 #if defined(_WIN32)
-constexpr const char* kLibraryFile = "zelvan_tts.dll";
+const std::string kLibraryFile = "zelvan_tts.dll";
 #else
-constexpr const char* kLibraryFile = "libzelvan_tts.so";
+const std::string kLibraryFile = "libzelvan_tts.so." + std::to_string(ZELVAN_TTS_VERSION_MAJOR);
 #endif
 
 // Points `function` at the library's export `name`, typed by the header's
@@ -38,12 +41,23 @@ struct EngineLibrary::Api {
 };
 
 EngineLibrary::EngineLibrary(bool homographs, bool stress) : api_(std::make_unique<Api>()) {
-    // The copy beside the program first: an installation keeps its own.
+    // The program's own first: beside it (the build tree, Windows), then in
+    // the lib folder beside its bin (an installation), then the system's.
+    const std::filesystem::path folder = running_module_file().parent_path();
     std::string error;
-    void* library = load_library(running_module_file().parent_path() / kLibraryFile, error);
-    if (library == nullptr) library = load_library(kLibraryFile, error);
+    void* library = nullptr;
+    for (const std::filesystem::path& file :
+         {folder / kLibraryFile, folder / ".." / "lib" / kLibraryFile,
+          std::filesystem::path(kLibraryFile)}) {
+        std::string reason;
+        library = load_library(file, reason);
+        if (library != nullptr) break;
+        // Why a library that is there did not load says the most.
+        std::error_code ec;
+        if (error.empty() || std::filesystem::exists(file, ec)) error = reason;
+    }
     if (library == nullptr)
-        throw std::runtime_error(std::string("Cannot load the engine library: ") + error);
+        throw std::runtime_error("Cannot load the engine library: " + error);
 
     Api& api = *api_;
     bind(library, "zelvan_tts_version", api.version);
