@@ -5,6 +5,13 @@
 // as the server starts it and gets the requests the server sends.
 //
 //   sd_zelvan_bench RUNS MODULE CONFIG [MODULE CONFIG ...]
+//
+// With --daemon, the modules run under one speech-dispatcher (a private
+// configuration, ALSA's null device) and a client speaks RUNS messages
+// through each; the time from the end of each SPEAK the server sends to the
+// first AUDIO block it has received is read from the server's own log.
+//
+//   sd_zelvan_bench --daemon RUNS MODULE CONFIG [MODULE CONFIG ...]
 #include "speechd/module_protocol.h"
 
 #include <algorithm>
@@ -12,8 +19,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <csignal>
+#include <fstream>
 #include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -69,14 +81,119 @@ void report(const char* what, const char* program, std::vector<double> v) {
                 program, v[v.size() / 2], v[v.size() * 9 / 10], v.back(), v.size());
 }
 
+// Seconds of the day of a server log line "[Thu Dec 10 01:13:44 2026 : 391197] ...".
+bool log_time(const std::string& line, double& seconds) {
+    int h = 0, m = 0, sec = 0, year = 0;
+    long us = 0;
+    char day[8], month[8];
+    if (std::sscanf(line.c_str(), "[%7s %7s %*d %d:%d:%d %d : %ld]", day, month, &h, &m, &sec,
+                    &year, &us) != 7)
+        return false;
+    seconds = h * 3600.0 + m * 60.0 + sec + us / 1e6;
+    return true;
+}
+
+int daemon_mode(int runs, int count, char** modules) {
+    char dir_template[] = "/tmp/sd_zelvan_bench.XXXXXX";
+    const std::string dir = mkdtemp(dir_template);
+    for (const char* sub : {"/conf", "/home", "/run", "/log"}) mkdir((dir + sub).c_str(), 0700);
+    {
+        std::ofstream conf(dir + "/conf/speechd.conf");
+        conf << "LogLevel 5\nLogDir \"" << dir << "/log\"\nAudioOutputMethod \"alsa\"\n";
+        for (int i = 0; i < count; ++i)
+            conf << "AddModule \"m" << i << "\" \"" << modules[2 * i] << "\" \""
+                 << modules[2 * i + 1] << "\"\n";
+        std::ofstream(dir + "/home/.asoundrc") << "pcm.!default { type null }\n";
+    }
+    const std::string socket_path = dir + "/speechd.sock";
+    setenv("HOME", (dir + "/home").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (dir + "/run").c_str(), 1);
+    const pid_t daemon = fork();
+    if (daemon == 0) {
+        execlp("speech-dispatcher", "speech-dispatcher", "-s", "-t", "0", "-c", "unix_socket",
+               "-S", socket_path.c_str(), "-C", (dir + "/conf").c_str(),
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
+    bool connected = false;
+    for (int i = 0; i < 3000 && !connected; ++i) {
+        connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (!connected) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!connected) {
+        std::fprintf(stderr, "speech-dispatcher did not start\n");
+        return 1;
+    }
+    const Module client{0, fd, fd};
+    LineReader r(fd);
+    const auto ssip = [&](const std::string& command) {
+        send(client, command + "\r\n");
+        std::string line;
+        while (r.read_line(line) && !(line.size() > 3 && line[3] == ' ')) {
+        }
+    };
+    ssip("SET SELF CLIENT_NAME bench:bench:main");
+    ssip("SET SELF NOTIFICATION END on");
+    for (int i = 0; i < count; ++i) {
+        ssip("SET SELF OUTPUT_MODULE m" + std::to_string(i));
+        ssip("SET SELF LANGUAGE ru");
+        for (int run = 0; run <= runs; ++run) {
+            ssip("SPEAK");
+            ssip("Привет, как у тебя дела сегодня?\r\n.");
+            until(r, "702 END");
+        }
+    }
+    ssip("QUIT");
+    close(fd);
+    kill(daemon, SIGTERM);
+    waitpid(daemon, nullptr, 0);
+
+    // SPEAK's closing dot, then the first audio block the server took in.
+    std::ifstream log(dir + "/log/speech-dispatcher.log");
+    std::vector<double> times;
+    std::string line, previous;
+    double sent = -1.0, now = 0.0;
+    bool in_speak = false;
+    while (std::getline(log, line)) {
+        if (line.find("output module: |SPEAK") != std::string::npos) in_speak = true;
+        if (line == "." && in_speak && previous.size() > 0 &&
+            previous.compare(previous.size() - std::min<std::size_t>(previous.size(), 16),
+                             std::string::npos, "output module: |") == 0 &&
+            log_time(previous, now)) {
+            sent = now;
+            in_speak = false;
+        }
+        if (sent >= 0 && line.find("while speaking: |705-bits") != std::string::npos &&
+            log_time(line, now)) {
+            times.push_back((now - sent) * 1000.0);
+            sent = -1.0;
+        }
+        previous = line;
+    }
+    for (int i = 0; i < count; ++i) {
+        const auto begin = times.begin() + std::min<std::size_t>(times.size(), i * (runs + 1) + 1);
+        const auto end = times.begin() + std::min<std::size_t>(times.size(), (i + 1) * (runs + 1));
+        report("daemon: SPEAK to AUDIO", modules[2 * i], std::vector<double>(begin, end));
+    }
+    std::string remove = "rm -rf '" + dir + "'";
+    return std::system(remove.c_str()) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    if (argc >= 5 && argc % 2 == 1 && std::string(argv[1]) == "--daemon")
+        return daemon_mode(std::max(1, std::atoi(argv[2])), (argc - 3) / 2, argv + 3);
     if (argc < 4 || argc % 2 != 0) {
-        std::fprintf(stderr, "usage: %s RUNS MODULE CONFIG [MODULE CONFIG ...]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s [--daemon] RUNS MODULE CONFIG [MODULE CONFIG ...]\n", argv[0]);
         return 2;
     }
-    std::signal(SIGPIPE, SIG_IGN);
     const int runs = std::max(1, std::atoi(argv[1]));
     const std::string settings =
         "SET\npitch=0\npitch_range=0\nrate=0\nvolume=0\npunctuation_mode=none\n"
