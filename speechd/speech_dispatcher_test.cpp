@@ -101,7 +101,8 @@ protected:
         setenv("XDG_RUNTIME_DIR", (root_ / "run").c_str(), 1);
         setenv("SPEECHD_ADDRESS", ("unix_socket:" + socket_).c_str(), 1);
 
-        std::vector<std::string> args = {"speech-dispatcher", "-s", "-t", "0", "-c",
+        // A daemon left behind by a crashed test ends 30 s after its last client.
+        std::vector<std::string> args = {"speech-dispatcher", "-s", "-t", "30", "-c",
                                          "unix_socket", "-S", socket_, "-C",
                                          (root_ / "conf").string()};
         std::vector<char*> argv;
