@@ -19,10 +19,12 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
-# Installs the speech-dispatcher output module and its configuration where
+# Installs the library, its header, pkg-config and CMake files, the programs
+# and the models into PREFIX (default: CMake's, /usr/local), and the
+# speech-dispatcher output module with its configuration where
 # speech-dispatcher looks for them (README, "Speaking on the Linux desktop").
 install: build
-	cmake --install $(BUILD_DIR)
+	cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
 
 # A Russian sample with a number, a homograph and a Latin word, spoken by the
 # demo models of build/models; the server that `say` starts is stopped again.

@@ -14,9 +14,13 @@ namespace {
 
 // An installation keeps its programs in one directory and the models in a
 // "models" directory beside it.
-fs::path default_models_root() { return module_dir() / ".." / "models"; }
-
 thread_local std::optional<std::string> scoped_root;
+
+// An engine's own root stands alone: nothing is looked for beside the module.
+fs::path default_models_root() {
+    if (scoped_root) return path_from_utf8(*scoped_root);
+    return module_dir() / ".." / "models";
+}
 
 }  // namespace
 
@@ -40,9 +44,6 @@ fs::path find_voice_model_path() {
     if (const auto root = models_root()) {
         const fs::path candidate = path_from_utf8(*root) / kFile;
         if (fs::exists(candidate)) return candidate;
-        // A root of its own may be laid out as an installation's models folder.
-        const fs::path laid_out = path_from_utf8(*root) / "tts" / kFile;
-        if (scoped_root && fs::exists(laid_out)) return laid_out;
     }
     // The default location has a "tts" level that the installation root has not.
     const fs::path candidate = default_models_root() / "tts" / kFile;

@@ -11,8 +11,9 @@
 namespace zelvan_tts {
 
 // While one lives, the searches of this thread look below `root` (UTF-8)
-// instead of the installation's models root; an empty root changes nothing.
-// An engine opened with its own models root searches under one.
+// only, laid out either way below: neither the installation's models root
+// nor the models beside the module are consulted. An empty root changes
+// nothing. An engine opened with its own models root searches under one.
 class ModelsRootScope {
 public:
     explicit ModelsRootScope(const std::string& root);
@@ -34,9 +35,9 @@ std::string models_root_key();
 // Directory of the program or library file that holds the running code.
 std::filesystem::path module_dir();
 
-// The voice model to load: <root>/multivoice_base.bin when that exists
-// (or, below a scope's root, <root>/tts/multivoice_base.bin), else
-// <module_dir>/../models/tts/multivoice_base.bin in canonical form
+// The voice model to load: <root>/multivoice_base.bin when that exists,
+// else <module_dir>/../models/tts/multivoice_base.bin (below a scope's root:
+// <root>/tts/multivoice_base.bin) in canonical form
 // (weakly canonical when it does not exist).
 std::filesystem::path find_voice_model_path();
 

@@ -1,0 +1,260 @@
+// The C interface of libzelvan_tts over the Engine class: arguments checked
+// at the border, every exception turned into a status and a message for the
+// calling thread, nothing thrown across it.
+#include "zelvan_tts.h"
+
+#include "engine/engine.h"
+#include "engine/model_constants.h"
+#include "shared/symbols/code_points.h"
+#include "shared/symbols/speakers.h"
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+struct zelvan_tts_engine {
+    explicit zelvan_tts_engine(zelvan_tts::EngineOptions options) : engine(std::move(options)) {}
+    zelvan_tts::Engine engine;
+};
+
+namespace {
+
+using namespace zelvan_tts;
+
+thread_local std::string last_error;
+
+zelvan_tts_status fail(zelvan_tts_status status, const std::string& message) {
+    last_error = message;
+    return status;
+}
+
+// Runs `work`, turning what it throws into a status: failures of loading or
+// of the voice model are the model's; anything else is internal.
+template <typename Work>
+zelvan_tts_status guarded(Work work) {
+    last_error.clear();
+    try {
+        return work();
+    } catch (const ModelNotFound& e) {
+        return fail(ZELVAN_TTS_MODEL_NOT_FOUND, e.what());
+    } catch (const std::bad_alloc&) {
+        return fail(ZELVAN_TTS_INTERNAL_ERROR, "Out of memory");
+    } catch (const std::out_of_range& e) {
+        return fail(ZELVAN_TTS_INVALID_ARGUMENT, e.what());
+    } catch (const std::exception& e) {
+        return fail(ZELVAN_TTS_MODEL_FAILED, e.what());
+    } catch (...) {
+        return fail(ZELVAN_TTS_INTERNAL_ERROR, "Unknown error");
+    }
+}
+
+// The voice table with UTF-8 display names, made once.
+struct VoiceTexts {
+    std::array<std::string, kSpeakerTableSize> display;
+};
+
+const VoiceTexts& voice_texts() {
+    static const VoiceTexts texts = [] {
+        VoiceTexts t;
+        for (std::size_t i = 0; i < kSpeakerTableSize; ++i) {
+            t.display[i] = utf16_to_utf8(speakers[i].display_name);
+        }
+        return t;
+    }();
+    return texts;
+}
+
+bool same_letters(const std::string& a, const char* b) {
+    const std::size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+bool valid_mode(zelvan_tts_stage_mode mode) {
+    return mode == ZELVAN_TTS_STAGE_FOLLOW_SETTINGS || mode == ZELVAN_TTS_STAGE_ON ||
+           mode == ZELVAN_TTS_STAGE_OFF;
+}
+
+StageMode stage_mode(zelvan_tts_stage_mode mode) {
+    if (mode == ZELVAN_TTS_STAGE_ON) return StageMode::On;
+    if (mode == ZELVAN_TTS_STAGE_OFF) return StageMode::Off;
+    return StageMode::FollowSettings;
+}
+
+}  // namespace
+
+extern "C" {
+
+const char* zelvan_tts_version(void) { return "1.0.0"; }
+
+const char* zelvan_tts_last_error(void) { return last_error.c_str(); }
+
+int zelvan_tts_voice_count(void) { return kSpeakerCount; }
+
+zelvan_tts_status zelvan_tts_voice_info(int index, zelvan_tts_voice* voice) {
+    last_error.clear();
+    if (voice == nullptr) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No voice record given");
+    if (index < 0 || index >= kSpeakerCount) {
+        return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Voice index outside 0..59");
+    }
+    const SpeakerInfo& s = speakers[static_cast<std::size_t>(index)];
+    voice->key = s.speaker_name;
+    voice->display_name = voice_texts().display[static_cast<std::size_t>(index)].c_str();
+    voice->language = s.lang;
+    voice->language_id = s.lcid;
+    return ZELVAN_TTS_OK;
+}
+
+int zelvan_tts_find_voice(const char* name) {
+    if (name == nullptr) return -1;
+    const VoiceTexts& texts = voice_texts();
+    for (int i = 0; i < kSpeakerCount; ++i) {
+        const std::string& display = texts.display[static_cast<std::size_t>(i)];
+        const std::string given = display.substr(0, display.find(" ("));
+        if (same_letters(speakers[static_cast<std::size_t>(i)].speaker_name, name) ||
+            same_letters(display, name) || same_letters(given, name)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+zelvan_tts_engine_params zelvan_tts_default_params(void) {
+    zelvan_tts_engine_params params;
+    params.models_root = nullptr;
+    params.threads = 0;
+    params.homographs = ZELVAN_TTS_STAGE_FOLLOW_SETTINGS;
+    params.stress = ZELVAN_TTS_STAGE_FOLLOW_SETTINGS;
+    params.log = nullptr;
+    params.log_user_data = nullptr;
+    return params;
+}
+
+zelvan_tts_status zelvan_tts_engine_open(const zelvan_tts_engine_params* params,
+                                         zelvan_tts_engine** engine) {
+    last_error.clear();
+    if (engine == nullptr) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No place for the engine");
+    *engine = nullptr;
+    const zelvan_tts_engine_params p = params ? *params : zelvan_tts_default_params();
+    if (p.threads < 0) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Threads must not be negative");
+    if (!valid_mode(p.homographs) || !valid_mode(p.stress)) {
+        return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Unknown stage mode");
+    }
+    return guarded([&] {
+        EngineOptions options;
+        if (p.models_root != nullptr) options.models_root = p.models_root;
+        options.threads = p.threads;
+        options.homographs = stage_mode(p.homographs);
+        options.stress = stage_mode(p.stress);
+        if (p.log != nullptr) {
+            options.log = [log = p.log, user = p.log_user_data](const std::string& line) {
+                log(user, line.c_str());
+            };
+        }
+        *engine = new zelvan_tts_engine(std::move(options));
+        return ZELVAN_TTS_OK;
+    });
+}
+
+void zelvan_tts_engine_close(zelvan_tts_engine* engine) { delete engine; }
+
+zelvan_tts_request zelvan_tts_default_request(void) {
+    zelvan_tts_request request;
+    request.voice = 20;
+    request.speed = 1.0f;
+    request.pitch = 1.0f;
+    request.volume = 1.0f;
+    return request;
+}
+
+zelvan_tts_status zelvan_tts_synthesize(zelvan_tts_engine* engine, const char* text,
+                                        size_t length, const zelvan_tts_request* request,
+                                        const zelvan_tts_callbacks* callbacks) {
+    last_error.clear();
+    if (engine == nullptr) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No engine given");
+    if (text == nullptr && length != 0) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No text given");
+    if (callbacks == nullptr || callbacks->audio == nullptr) {
+        return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No audio callback given");
+    }
+    const zelvan_tts_request r = request ? *request : zelvan_tts_default_request();
+    if (r.voice < 0 || r.voice >= kSpeakerCount) {
+        return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Voice index outside 0..59");
+    }
+    // Finite values outside the range act as its nearest bound.
+    if (!std::isfinite(r.speed) || !std::isfinite(r.pitch) || !std::isfinite(r.volume)) {
+        return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Speed, pitch and volume must be numbers");
+    }
+    return guarded([&] {
+        SynthesisRequest synthesis;
+        synthesis.text.assign(text ? text : "", length);
+        synthesis.speaker_index = r.voice;
+        synthesis.speed = r.speed;
+        synthesis.pitch = r.pitch;
+        synthesis.volume = r.volume;
+
+        std::vector<WordTimestamp> times;
+        std::vector<WordSpan> spans;
+        std::size_t told = 0;  // words already handed to the caller
+        const auto tell_words = [&] {
+            if (callbacks->word == nullptr) return;
+            for (; told < times.size() && told < spans.size(); ++told) {
+                zelvan_tts_word word;
+                word.start = times[told].start;
+                word.end = times[told].end;
+                word.text_offset = spans[told].offset;
+                word.text_length = spans[told].length;
+                callbacks->word(callbacks->user_data, &word);
+            }
+        };
+        const AudioSink on_audio = [&](const std::vector<float>& block) {
+            tell_words();  // a sentence's words come before its audio
+            return callbacks->audio(callbacks->user_data, block.data(), block.size()) == 0;
+        };
+        const bool done = engine->engine.synthesize(synthesis, on_audio, {}, &times, &spans);
+        if (!done) return fail(ZELVAN_TTS_CANCELLED, "Cancelled by the audio callback");
+        tell_words();
+        return ZELVAN_TTS_OK;
+    });
+}
+
+zelvan_tts_status zelvan_tts_process_text(zelvan_tts_engine* engine, const char* text,
+                                          size_t length, int voice,
+                                          zelvan_tts_processed_text** out) {
+    last_error.clear();
+    if (engine == nullptr) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No engine given");
+    if (out == nullptr) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No place for the result");
+    *out = nullptr;
+    if (text == nullptr && length != 0) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No text given");
+    return guarded([&] {
+        const ProcessedText p = engine->engine.process_text(std::string(text ? text : "", length), voice);
+        // One allocation: the record, then its four texts.
+        const std::string* texts[] = {&p.numbers, &p.homographs, &p.stress, &p.script};
+        std::size_t size = sizeof(zelvan_tts_processed_text);
+        for (const std::string* t : texts) size += t->size() + 1;
+        auto* block = static_cast<char*>(std::malloc(size));
+        if (block == nullptr) throw std::bad_alloc();
+        auto* record = reinterpret_cast<zelvan_tts_processed_text*>(block);
+        char* cursor = block + sizeof(zelvan_tts_processed_text);
+        const char** fields[] = {&record->numbers, &record->homographs, &record->stress,
+                                 &record->script};
+        for (std::size_t i = 0; i < 4; ++i) {
+            std::memcpy(cursor, texts[i]->c_str(), texts[i]->size() + 1);
+            *fields[i] = cursor;
+            cursor += texts[i]->size() + 1;
+        }
+        *out = record;
+        return ZELVAN_TTS_OK;
+    });
+}
+
+void zelvan_tts_processed_text_free(zelvan_tts_processed_text* text) { std::free(text); }
+
+}  // extern "C"
