@@ -36,6 +36,7 @@ TEST(TextPreview, ChunksAndIdsOfTheSpokenText) {
     const TextSteps steps{"В две тысячи двадцать четыре году. Hello, мир @!",
                           "В две тысячи двадцать четыре году. Hello, мир @!",
                           "В две тысячи двадцать четыре году. Hello, мир @!",
+                          "В две тысячи двадцать четыре году. Hello, мир @!",
                           "В две тысячи двадцать четыре году. Хелло, мир @!"};
     const TextPreview p = preview_text(steps, 20);
     EXPECT_EQ(p.lang, "rus");

@@ -87,7 +87,7 @@ TextSteps EngineLibrary::process_text(std::string_view text, int voice) {
         throw std::runtime_error(std::string("The engine could not process the text: ") +
                                  api_->last_error());
     }
-    TextSteps steps{out->numbers, out->homographs, out->stress, out->script};
+    TextSteps steps{out->numbers, out->dictionary, out->homographs, out->stress, out->script};
     api_->processed_text_free(out);
     return steps;
 }

@@ -14,6 +14,7 @@ namespace zelvan_tts {
 // Every intermediate text of one run of the text steps, in their order.
 struct TextSteps {
     std::string numbers;     // numbers spelled out
+    std::string dictionary;  // the user's dictionary applied
     std::string homographs;  // homographs resolved
     std::string stress;      // stress marks placed
     std::string script;      // other scripts written in Cyrillic: what is spoken

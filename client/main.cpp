@@ -8,6 +8,7 @@
 //   zelvan_tts shutdown
 // Only `text` loads the engine (libzelvan_tts, when it runs); the others
 // talk to the server and start in milliseconds.
+#include "client/dictionary_command.h"
 #include "client/engine_library.h"
 #include "client/server_commands.h"
 #include "client/text_preview.h"
@@ -40,7 +41,7 @@ constexpr const char* kUsage =
 constexpr int kUsageError = zelvan_tts::kExitUsage;
 
 int usage_error(const std::string& message) {
-    std::cerr << "zelvan_tts: " << message << "\n" << kUsage;
+    std::cerr << "zelvan_tts: " << message << "\n" << kUsage << zelvan_tts::kDictionaryUsage;
     return kUsageError;
 }
 
@@ -110,8 +111,9 @@ int main(int argc, char** argv) {
     if (command == "say") return zelvan_tts::run_say(args);
     if (command == "info") return zelvan_tts::run_info(args);
     if (command == "shutdown") return zelvan_tts::run_shutdown(args);
+    if (command == "dict") return zelvan_tts::run_dictionary_command(args, std::cout, std::cerr);
     if (command == "-h" || command == "--help" || command == "help") {
-        std::cout << kUsage;
+        std::cout << kUsage << zelvan_tts::kDictionaryUsage;
         return 0;
     }
     return usage_error("unknown command " + command);

@@ -5,6 +5,9 @@
 #include "client/voice_choice.h"
 #include "client/wav_writer.h"
 #include "client/word_labels.h"
+#include "engine/settings.h"
+#include "platform/utf8_path.h"
+#include "text/user_dictionary.h"
 #include "engine/model_constants.h"
 #include "engine/text_chunks.h"
 #include "engine/word_timestamps.h"
@@ -283,7 +286,10 @@ int run_say(const std::vector<std::string>& args) {
     // Ctrl-C stops the player too; that is no failure of its own.
     if (!player_error.empty() && !interrupted) return fail(player_error);
     if (!options.timings.empty()) {
-        const auto words = label_words(*options.text, speakers[options.voice].lang);
+        // The server read the same dictionary file for this text.
+        const UserDictionary dictionary =
+            UserDictionary::load(path_from_utf8(dictionary_file_path()));
+        const auto words = label_words(*options.text, speakers[options.voice].lang, &dictionary);
         if (!write_timings(options.timings, *options.text, words, times))
             return fail("cannot write " + options.timings);
     }

@@ -27,7 +27,8 @@ TextPreview preview_text(TextSteps texts, int voice) {
 std::string preview_json(const TextPreview& p) {
     const nlohmann::json object = {
         {"voice", p.voice},           {"lang", p.lang},
-        {"numbers", p.texts.numbers}, {"homographs", p.texts.homographs},
+        {"numbers", p.texts.numbers}, {"dictionary", p.texts.dictionary},
+        {"homographs", p.texts.homographs},
         {"stress", p.texts.stress},   {"script", p.texts.script},
         {"chunks", p.chunks},         {"ids", p.ids},
         {"unmapped", p.unmapped},
@@ -40,6 +41,7 @@ std::string preview_plain(const TextPreview& p) {
     std::string out = "voice:      " + std::to_string(p.voice) + " " + s.speaker_name + " (" +
                       utf16_to_utf8(s.display_name) + ", " + p.lang + ")\n";
     out += "numbers:    " + p.texts.numbers + "\n";
+    out += "dictionary: " + p.texts.dictionary + "\n";
     out += "homographs: " + p.texts.homographs + "\n";
     out += "stress:     " + p.texts.stress + "\n";
     out += "script:     " + p.texts.script + "\n";

@@ -6,6 +6,7 @@
 #include "engine/word_timestamps.h"
 #include "text/normalization.h"
 #include "text/transliteration.h"
+#include "text/user_dictionary.h"
 
 #include <algorithm>
 
@@ -23,14 +24,17 @@ std::string without_stress_marks(std::string word) {
 
 }  // namespace
 
-std::vector<LabelledWord> label_words(std::string_view text, std::string_view lang) {
+std::vector<LabelledWord> label_words(std::string_view text, std::string_view lang,
+                                      const UserDictionary* dictionary) {
     std::vector<LabelledWord> out;
     std::size_t begin = 0;
     do {
         const std::size_t end = text_block_end(text, begin);
         const std::string_view block = text.substr(begin, end - begin);
-        const std::string script = transliterate(normalize_numbers(block, lang), lang);
-        for (const ChunkWords& chunk : chunk_words(block, script, lang, kMaxChunkChars)) {
+        std::string spelled = normalize_numbers(block, lang);
+        if (dictionary != nullptr) spelled = dictionary->apply(spelled, lang);
+        const std::string script = transliterate(spelled, lang);
+        for (const ChunkWords& chunk : chunk_words(block, script, lang, kMaxChunkChars, dictionary)) {
             const std::vector<std::string> spoken =
                 spoken_words(std::string_view(script).substr(chunk.chunk.offset, chunk.chunk.length));
             for (std::size_t k = 0; k < chunk.words.size() && k < spoken.size(); ++k) {

@@ -19,8 +19,12 @@ struct LabelledWord {
     std::size_t length;   // from; every word of a number points at the number
 };
 
+class UserDictionary;
+
 // The words of `text` spoken by a voice of language `lang` (ISO 639-3), in
-// the order the server times them.
-std::vector<LabelledWord> label_words(std::string_view text, std::string_view lang);
+// the order the server times them, the user's `dictionary` applied as the
+// server applies it.
+std::vector<LabelledWord> label_words(std::string_view text, std::string_view lang,
+                                      const UserDictionary* dictionary = nullptr);
 
 }  // namespace zelvan_tts

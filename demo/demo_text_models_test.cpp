@@ -6,6 +6,8 @@
 #include "demo/stress_features.h"
 #include "engine/data_files.h"
 #include "engine/text_stages.h"
+#include "engine/word_spans.h"
+#include "text/user_dictionary.h"
 #include "text/normalization.h"
 #include "text/transliteration.h"
 #include "homosolver/homograph_stage.h"
@@ -129,6 +131,26 @@ TEST_F(DemoTextModels, BlockByBlockStagesEqualTheWholeText) {
         EXPECT_EQ(blocks.script, whole.script) << size;
         EXPECT_NE(whole.homographs, whole.numbers) << "some homograph was resolved";
     }
+}
+
+TEST_F(DemoTextModels, TheUsersDictionaryComesBeforeHomographsAndStress) {
+    const UserDictionary dictionary = UserDictionary::parse("замок=з+амок\nПО=пэ о\n");
+    TextStepsOptions options;
+    options.dictionary = &dictionary;
+    const std::string text = "В двери сломался замок, нужно ПО.";
+    const ProcessedText out = process_text(text, "rus", options);
+    EXPECT_EQ(out.dictionary, "В двери сломался з+амок, нужно пэ о.");
+    // The context calls for зам+ок; the user's stress stands through both stages.
+    EXPECT_NE(out.stress.find("з+амок,"), std::string::npos) << out.stress;
+    EXPECT_EQ(process_text(text, "rus", RuntimeSettings{}).homographs.find("з+амок"),
+              std::string::npos);
+    // Both words of the replacement point at the word the user wrote.
+    std::vector<std::string> spans;
+    for (const ChunkWords& chunk : chunk_words(text, out.script, "rus", 250, &dictionary)) {
+        for (const WordSpan& w : chunk.words) spans.push_back(text.substr(w.offset, w.length));
+    }
+    EXPECT_EQ(spans, (std::vector<std::string>{"В", "двери", "сломался", "замок,", "нужно", "ПО.",
+                                               "ПО."}));
 }
 
 TEST_F(DemoTextModels, OverlongInputsStayLinear) {

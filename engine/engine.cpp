@@ -39,14 +39,21 @@ Engine::Engine(EngineOptions options, std::unique_ptr<VoiceModel> voice)
 
 Engine::~Engine() = default;
 
-RuntimeSettings Engine::settings_for_call() const {
+TextStepsOptions Engine::options_for_call(
+    std::shared_ptr<const UserDictionary>& dictionary) const {
     const bool follows = options_.homographs == StageMode::FollowSettings ||
                          options_.stress == StageMode::FollowSettings;
     // Only an engine that follows the settings file reads it; switched off
     // there, the stages give back their memory as they always have.
     const RuntimeSettings file = follows ? settings_for_synthesis() : RuntimeSettings{};
-    return {decide(options_.stress, file.enable_accentor),
-            decide(options_.homographs, file.enable_homosolver)};
+    // The user's readings of words hold for every engine of the user.
+    dictionary = SettingsStore::instance().dictionary();
+    TextStepsOptions options;
+    options.settings = {decide(options_.stress, file.enable_accentor),
+                        decide(options_.homographs, file.enable_homosolver)};
+    options.dictionary = dictionary.get();
+    options.log = options_.log;
+    return options;
 }
 
 bool Engine::synthesize(const SynthesisRequest& request, AudioSink on_audio,
@@ -56,7 +63,8 @@ bool Engine::synthesize(const SynthesisRequest& request, AudioSink on_audio,
     const std::lock_guard<std::mutex> lock(mutex_);
     if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
     const ModelsRootScope scope(options_.models_root);
-    const SynthesisOptions options{settings_for_call(), options_.log};
+    std::shared_ptr<const UserDictionary> dictionary;
+    const TextStepsOptions options = options_for_call(dictionary);
     return zelvan_tts::synthesize(*voice_, request, options, std::move(on_audio),
                                   std::move(on_unmapped), word_timestamps, word_spans);
 }
@@ -67,8 +75,10 @@ ProcessedText Engine::process_text(const std::string& text, int speaker_index) {
     }
     const std::lock_guard<std::mutex> lock(mutex_);
     const ModelsRootScope scope(options_.models_root);
+    std::shared_ptr<const UserDictionary> dictionary;
+    const TextStepsOptions options = options_for_call(dictionary);
     return zelvan_tts::process_text(text, speakers[static_cast<std::size_t>(speaker_index)].lang,
-                                    settings_for_call(), options_.log);
+                                    options);
 }
 
 }  // namespace zelvan_tts

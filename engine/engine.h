@@ -61,7 +61,8 @@ public:
     const EngineOptions& options() const { return options_; }
 
 private:
-    RuntimeSettings settings_for_call() const;
+    // The call's options; `dictionary` keeps the dictionary they point at.
+    TextStepsOptions options_for_call(std::shared_ptr<const UserDictionary>& dictionary) const;
 
     EngineOptions options_;
     std::unique_ptr<VoiceModel> voice_;

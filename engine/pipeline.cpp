@@ -26,7 +26,10 @@ bool synthesize_with_word_timestamps(VoiceModel& model, const SynthesisRequest& 
                                      std::vector<WordTimestamp>* word_timestamps,
                                      std::vector<WordSpan>* word_spans) {
     if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
-    const SynthesisOptions options{settings_for_synthesis(), {}};
+    SynthesisOptions options;
+    options.settings = settings_for_synthesis();
+    const std::shared_ptr<const UserDictionary> dictionary = SettingsStore::instance().dictionary();
+    options.dictionary = dictionary.get();
     return synthesize(model, request, options, std::move(on_audio), std::move(on_unmapped),
                       word_timestamps, word_spans);
 }
@@ -53,13 +56,13 @@ bool synthesize(VoiceModel& model, const SynthesisRequest& request,
     do {
         const std::size_t end = text_block_end(input, begin);
         const std::string text =
-            process_block(input, begin, end, speaker.lang, options.settings, options.log).script;
+            process_block(input, begin, end, speaker.lang, options).script;
         const std::size_t block_begin = begin;
         begin = end;
         const std::string_view block_input(input.data() + block_begin, end - block_begin);
         std::vector<ChunkWords> chunks;
         if (word_spans != nullptr) {
-            chunks = chunk_words(block_input, text, speaker.lang, kMaxChunkChars);
+            chunks = chunk_words(block_input, text, speaker.lang, kMaxChunkChars, options.dictionary);
         } else {
             for (const TextSpan& span : split_into_chunk_spans(text, kMaxChunkChars))
                 chunks.push_back({span, {}});

@@ -29,11 +29,8 @@ struct SynthesisRequest {
 // synthesis after this block.
 using AudioSink = std::function<bool(const std::vector<float>& samples)>;
 
-// What one synthesis runs with besides its request.
-struct SynthesisOptions {
-    RuntimeSettings settings;  // which optional stages act
-    LogSink log;               // the text steps' diagnostic lines
-};
+// What one synthesis runs with besides its request: its text steps' options.
+using SynthesisOptions = TextStepsOptions;
 
 // Synthesises the request with `model`. Appends one record per spoken word to
 // `word_timestamps` when it is not null, and, when `word_spans` is not null
@@ -46,8 +43,9 @@ bool synthesize(VoiceModel& model, const SynthesisRequest& request,
                 UnmappedCharsSink on_unmapped, std::vector<WordTimestamp>* word_timestamps,
                 std::vector<WordSpan>* word_spans = nullptr);
 
-// synthesize with the settings every host follows: the store's current
-// ones, read once per call (stages switched off give back their memory).
+// synthesize with the settings and the dictionary every host follows: the
+// store's current ones, read once per call (stages switched off give back
+// their memory).
 bool synthesize_with_word_timestamps(VoiceModel& model, const SynthesisRequest& request,
                                      AudioSink on_audio, UnmappedCharsSink on_unmapped,
                                      std::vector<WordTimestamp>* word_timestamps,

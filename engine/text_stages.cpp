@@ -23,43 +23,60 @@ namespace {
 bool is_sentence_space(char c) { return c == ' ' || c == '\n' || c == '\t'; }
 bool is_piece_break(char c) { return is_sentence_space(c) || c == '\r'; }
 
-// The text around a block that the homograph step reads, cut at white space
-// so that numbers at its edges are spelled as in the whole text.
-std::string_view context_before(std::string_view text, std::size_t begin) {
-    std::size_t from = begin > kHomographContextBytes + 1 ? begin - kHomographContextBytes - 1 : 0;
-    while (from > 0 && from < begin && !is_piece_break(text[from - 1])) ++from;
-    return text.substr(from, begin - from);
+// The text around a block that the homograph step reads, spelled as the
+// steps before it spell it: at least kHomographContextBytes + 1 bytes of it,
+// or all there is. The caller's text is cut at white space, so that the
+// pieces at its edges are spelled as in the whole text.
+template <typename Spell>
+std::string context_before(std::string_view text, std::size_t begin, Spell spell) {
+    for (std::size_t want = kHomographContextBytes + 1;; want *= 2) {
+        std::size_t from = begin > want ? begin - want : 0;
+        while (from > 0 && from < begin && !is_piece_break(text[from - 1])) ++from;
+        std::string spelled = spell(text.substr(from, begin - from));
+        if (spelled.size() > kHomographContextBytes || begin <= want) return spelled;
+    }
 }
 
-std::string_view context_after(std::string_view text, std::size_t end) {
-    std::size_t to = std::min(text.size(), end + kHomographContextBytes + 1);
-    while (to < text.size() && to > end && !is_piece_break(text[to])) --to;
-    return text.substr(end, to - end);
+template <typename Spell>
+std::string context_after(std::string_view text, std::size_t end, Spell spell) {
+    for (std::size_t want = kHomographContextBytes + 1;; want *= 2) {
+        std::size_t to = std::min(text.size(), end + want);
+        while (to < text.size() && to > end && !is_piece_break(text[to])) --to;
+        std::string spelled = spell(text.substr(end, to - end));
+        if (spelled.size() > kHomographContextBytes || end + want >= text.size()) return spelled;
+    }
 }
 
 }  // namespace
 
 ProcessedText process_block(std::string_view text, std::size_t begin, std::size_t end,
-                            const std::string& lang, const RuntimeSettings& settings,
-                            const LogSink& log) {
+                            const std::string& lang, const TextStepsOptions& options) {
+    // The steps before the homographs, which may turn a piece into several.
+    const auto spell = [&](std::string_view part) {
+        std::string spelled = normalize_numbers(part, lang);
+        return options.dictionary ? options.dictionary->apply(spelled, lang) : spelled;
+    };
     ProcessedText out;
     out.numbers = normalize_numbers(text.substr(begin, end - begin), lang);
-    if (settings.enable_homosolver && lang == "rus") {
+    out.dictionary =
+        options.dictionary ? options.dictionary->apply(out.numbers, lang) : out.numbers;
+    if (options.settings.enable_homosolver && lang == "rus") {
         // The homograph step reads the words around a block as the whole
         // text would show them to it.
-        const std::string before = normalize_numbers(context_before(text, begin), lang);
-        const std::string after = normalize_numbers(context_after(text, end), lang);
-        out.homographs = apply_homosolver(before + out.numbers + after, before.size(),
-                                          before.size() + out.numbers.size(), lang);
+        const std::string before = context_before(text, begin, spell);
+        const std::string after = context_after(text, end, spell);
+        out.homographs = apply_homosolver(before + out.dictionary + after, before.size(),
+                                          before.size() + out.dictionary.size(), lang);
     } else {
-        out.homographs = out.numbers;
+        out.homographs = out.dictionary;
     }
     // Homographs first: the stress stage leaves the words they mark alone.
-    out.stress = settings.enable_accentor ? apply_accentor(out.homographs, lang) : out.homographs;
+    out.stress =
+        options.settings.enable_accentor ? apply_accentor(out.homographs, lang) : out.homographs;
     if (lang == "rus" || lang == "bel" || lang == "ukr") {
-        const auto write = [&log](const std::string& line) {
-            if (log) {
-                log(line);
+        const auto write = [&options](const std::string& line) {
+            if (options.log) {
+                options.log(line);
             } else {
                 debug_output(line + "\n");
             }
@@ -72,19 +89,27 @@ ProcessedText process_block(std::string_view text, std::size_t begin, std::size_
 }
 
 ProcessedText process_text(const std::string& text, const std::string& lang,
-                           const RuntimeSettings& settings, const LogSink& log) {
+                           const TextStepsOptions& options) {
     ProcessedText out;
     std::size_t begin = 0;
     do {
         const std::size_t end = text_block_end(text, begin);
-        ProcessedText block = process_block(text, begin, end, lang, settings, log);
+        ProcessedText block = process_block(text, begin, end, lang, options);
         out.numbers += block.numbers;
+        out.dictionary += block.dictionary;
         out.homographs += block.homographs;
         out.stress += block.stress;
         out.script += block.script;
         begin = end;
     } while (begin < text.size());
     return out;
+}
+
+ProcessedText process_text(const std::string& text, const std::string& lang,
+                           const RuntimeSettings& settings) {
+    TextStepsOptions options;
+    options.settings = settings;
+    return process_text(text, lang, options);
 }
 
 }  // namespace zelvan_tts

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "engine/settings.h"
+#include "text/user_dictionary.h"
 #include "engine/text_blocks.h"
 
 #include <cstddef>
@@ -22,6 +23,7 @@ namespace zelvan_tts {
 // Every intermediate text of one run, in the order the steps produce them.
 struct ProcessedText {
     std::string numbers;     // numbers spelled out
+    std::string dictionary;  // after the user's dictionary
     std::string homographs;  // after homograph resolution
     std::string stress;      // after stress placement
     std::string script;      // transliterated: what is cut into chunks
@@ -35,16 +37,25 @@ using LogSink = std::function<void(const std::string& line)>;
 // once per call. Stages switched off give back the memory they hold.
 RuntimeSettings settings_for_synthesis();
 
+// What the text steps run with besides the text and the language.
+struct TextStepsOptions {
+    RuntimeSettings settings;                      // which optional stages act
+    const UserDictionary* dictionary = nullptr;    // the user's readings, if any
+    LogSink log;                                   // the diagnostic lines
+};
+
 // Runs the text steps for the block [begin, end) of `text` for a voice of
-// language `lang` under `settings`. For the languages the stress stage
-// serves, writes the block before and after stress placement to the
-// debugger output.
+// language `lang`. For the languages the stress stage serves, writes the
+// block before and after stress placement to the log.
 ProcessedText process_block(std::string_view text, std::size_t begin, std::size_t end,
-                            const std::string& lang, const RuntimeSettings& settings,
-                            const LogSink& log = {});
+                            const std::string& lang, const TextStepsOptions& options);
 
 // process_block over every block of the text, the results joined.
 ProcessedText process_text(const std::string& text, const std::string& lang,
-                           const RuntimeSettings& settings, const LogSink& log = {});
+                           const TextStepsOptions& options);
+
+// process_text with stages as `settings` say and no dictionary.
+ProcessedText process_text(const std::string& text, const std::string& lang,
+                           const RuntimeSettings& settings);
 
 }  // namespace zelvan_tts

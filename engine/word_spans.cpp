@@ -2,6 +2,7 @@
 
 #include "engine/word_timestamps.h"
 #include "text/normalization.h"
+#include "text/user_dictionary.h"
 
 namespace zelvan_tts {
 
@@ -26,11 +27,14 @@ void for_each_piece(std::string_view text, OnPiece piece) {
 }  // namespace
 
 std::vector<ChunkWords> chunk_words(std::string_view input, std::string_view script,
-                                    std::string_view lang, std::size_t max_chars) {
+                                    std::string_view lang, std::size_t max_chars,
+                                    const UserDictionary* dictionary) {
     // The caller's piece that each piece of the spoken text comes from.
     std::vector<TextSpan> owners;
     for_each_piece(input, [&](std::size_t begin, std::size_t end) {
-        const std::string spelled = normalize_numbers(input.substr(begin, end - begin), lang);
+        // Numbers and the user's own readings may give a piece several words.
+        std::string spelled = normalize_numbers(input.substr(begin, end - begin), lang);
+        if (dictionary != nullptr) spelled = dictionary->apply(spelled, lang);
         for_each_piece(spelled, [&](std::size_t, std::size_t) {
             owners.push_back({begin, end - begin});
         });

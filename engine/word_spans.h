@@ -14,6 +14,8 @@
 
 namespace zelvan_tts {
 
+class UserDictionary;
+
 // The bytes of the caller's text a spoken word comes from.
 struct WordSpan {
     std::size_t offset = 0;
@@ -28,10 +30,11 @@ struct ChunkWords {
 };
 
 // The chunks of `script` (what the text steps made of `input` for a voice
-// of language `lang`) with the span of `input` of each of their words. If
-// the pieces of the two texts do not correspond, every word spans the whole
-// input rather than a wrong part of it.
+// of language `lang`, with `dictionary` when it is given) with the span of
+// `input` of each of their words. If the pieces of the two texts do not
+// correspond, every word spans the whole input rather than a wrong part of it.
 std::vector<ChunkWords> chunk_words(std::string_view input, std::string_view script,
-                                    std::string_view lang, std::size_t max_chars);
+                                    std::string_view lang, std::size_t max_chars,
+                                    const UserDictionary* dictionary = nullptr);
 
 }  // namespace zelvan_tts

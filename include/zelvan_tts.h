@@ -184,6 +184,7 @@ ZELVAN_TTS_API zelvan_tts_status zelvan_tts_synthesize(zelvan_tts_engine* engine
  * text as the steps hand it on, NUL-terminated. */
 typedef struct zelvan_tts_processed_text {
     const char* numbers;    /* numbers spelled out */
+    const char* dictionary; /* the user's dictionary applied */
     const char* homographs; /* homographs resolved */
     const char* stress;     /* stress marks placed */
     const char* script;     /* other scripts written in Cyrillic: what is spoken */

@@ -235,17 +235,18 @@ zelvan_tts_status zelvan_tts_process_text(zelvan_tts_engine* engine, const char*
     if (text == nullptr && length != 0) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No text given");
     return guarded([&] {
         const ProcessedText p = engine->engine.process_text(std::string(text ? text : "", length), voice);
-        // One allocation: the record, then its four texts.
-        const std::string* texts[] = {&p.numbers, &p.homographs, &p.stress, &p.script};
+        // One allocation: the record, then its texts.
+        const std::string* texts[] = {&p.numbers, &p.dictionary, &p.homographs, &p.stress,
+                                      &p.script};
         std::size_t size = sizeof(zelvan_tts_processed_text);
         for (const std::string* t : texts) size += t->size() + 1;
         auto* block = static_cast<char*>(std::malloc(size));
         if (block == nullptr) throw std::bad_alloc();
         auto* record = reinterpret_cast<zelvan_tts_processed_text*>(block);
         char* cursor = block + sizeof(zelvan_tts_processed_text);
-        const char** fields[] = {&record->numbers, &record->homographs, &record->stress,
-                                 &record->script};
-        for (std::size_t i = 0; i < 4; ++i) {
+        const char** fields[] = {&record->numbers, &record->dictionary, &record->homographs,
+                                 &record->stress, &record->script};
+        for (std::size_t i = 0; i < 5; ++i) {
             std::memcpy(cursor, texts[i]->c_str(), texts[i]->size() + 1);
             *fields[i] = cursor;
             cursor += texts[i]->size() + 1;
