@@ -75,9 +75,9 @@ torch::Tensor speaker_table() {
     std::vector<float> t;
     for (int i = 0; i < 60; ++i) {
         const SpeakerVoice v = speaker_voice(i);
-        t.insert(t.end(), {v.pitch, v.tract, v.rate, static_cast<float>(v.stress), v.female ? 1.0f : 0.0f});
+        t.insert(t.end(), {v.pitch, v.tract, v.rate, static_cast<float>(v.stress)});
     }
-    return floats(t, {60, 5});
+    return floats(t, {60, 4});
 }
 
 // 16 to 48 kHz: a windowed sinc cut at 7.6 kHz (121 taps at 48 kHz), split
