@@ -74,7 +74,8 @@ double mcd(const Frames& a, const Frames& b) {
     for (std::size_t i = 1; i <= n; ++i) {
         const long centre = static_cast<long>(static_cast<double>(i) * m / n);
         const std::size_t lo = static_cast<std::size_t>(std::max(1L, centre - band));
-        const std::size_t hi = static_cast<std::size_t>(std::min(static_cast<long>(m), centre + band));
+        const std::size_t hi =
+            static_cast<std::size_t>(std::min(static_cast<long>(m), centre + band));
         for (std::size_t j = lo; j <= hi; ++j) {
             double d = 0;
             for (std::size_t c = 1; c < a[i - 1].size(); ++c) {
@@ -99,12 +100,14 @@ double mcd(const Frames& a, const Frames& b) {
 // Phones the voice's reading rules give the text (after the demo stages)
 // against the phones the recording is labelled with, pauses left out:
 // edits per labelled phone.
-std::pair<long, long> phone_errors(torch::jit::Module& raw, const voice::Utterance& u, const std::string& corpus) {
+std::pair<long, long> phone_errors(torch::jit::Module& raw, const voice::Utterance& u,
+                                   const std::string& corpus) {
     const ProcessedText text = process_text(u.text, "rus", RuntimeSettings{});
     c10::List<std::int64_t> ids;
     for (std::int64_t id : encode_text(text.script, SymbolMap::instance())) ids.push_back(id);
     std::vector<std::int64_t> a, b;
-    for (std::int64_t p : raw.run_method("transcribe", ids, std::int64_t{0}).toTuple()->elements()[0].toIntList())
+    for (std::int64_t p :
+         raw.run_method("transcribe", ids, std::int64_t{0}).toTuple()->elements()[0].toIntList())
         if (p != 0) a.push_back(p);
     for (const voice::PhoneLabel& l : voice::read_labels(corpus, u.name))
         if (l.phone != 0) b.push_back(l.phone);
@@ -113,7 +116,8 @@ std::pair<long, long> phone_errors(torch::jit::Module& raw, const voice::Utteran
     for (std::size_t i = 1; i <= a.size(); ++i) {
         next[0] = static_cast<long>(i);
         for (std::size_t j = 1; j <= b.size(); ++j)
-            next[j] = std::min({row[j] + 1, next[j - 1] + 1, row[j - 1] + (a[i - 1] != b[j - 1] ? 1 : 0)});
+            next[j] = std::min(
+                {row[j] + 1, next[j - 1] + 1, row[j - 1] + (a[i - 1] != b[j - 1] ? 1 : 0)});
         std::swap(row, next);
     }
     return {row[b.size()], static_cast<long>(b.size())};
@@ -128,20 +132,25 @@ std::vector<float> speak(const Voice& v, const std::string& text, double* second
     const auto start = std::chrono::steady_clock::now();
     std::vector<float> audio;
     if (v.model != nullptr) {
-        synthesize_with_word_timestamps(*v.model, SynthesisRequest{text, 20},
-                                        [&](const std::vector<float>& block) {
-                                            audio.insert(audio.end(), block.begin(), block.end());
-                                            return true;
-                                        },
-                                        {}, nullptr);
-        if (seconds) *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        synthesize_with_word_timestamps(
+            *v.model, SynthesisRequest{text, 20},
+            [&](const std::vector<float>& block) {
+                audio.insert(audio.end(), block.begin(), block.end());
+                return true;
+            },
+            {}, nullptr);
+        if (seconds)
+            *seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         return voice::resample(audio, kSampleRate, voice::kCorpusRate);
     }
     std::string plain;
     for (char c : text)
         if (c != '+' && c != '\'' && c != '"') plain += c;
-    const fs::path wav = fs::temp_directory_path() / ("zelvan_quality_" + std::to_string(getpid()) + ".wav");
-    const std::string command = "espeak-ng -v ru -w '" + wav.string() + "' \"" + plain + "\" 2>/dev/null";
+    const fs::path wav =
+        fs::temp_directory_path() / ("zelvan_quality_" + std::to_string(getpid()) + ".wav");
+    const std::string command =
+        "espeak-ng -v ru -w '" + wav.string() + "' \"" + plain + "\" 2>/dev/null";
     if (std::system(command.c_str()) != 0) return {};
     const voice::Audio a = voice::read_wav(wav.string());
     fs::remove(wav);
@@ -177,22 +186,31 @@ int main(int argc, char** argv) {
         }
         if (i + 1 >= argc) break;
         const std::string v = argv[++i];
-        if (a == "--voice") voice_file = v;
-        else if (a == "--source") source = v;
-        else if (a == "--inventory") inventory = v;
-        else if (a == "--formant") formant = v;
-        else if (a == "--models") models = v;
-        else if (a == "--corpus") corpus = v;
-        else if (a == "--limit") limit = static_cast<std::size_t>(std::atoi(v.c_str()));
+        if (a == "--voice")
+            voice_file = v;
+        else if (a == "--source")
+            source = v;
+        else if (a == "--inventory")
+            inventory = v;
+        else if (a == "--formant")
+            formant = v;
+        else if (a == "--models")
+            models = v;
+        else if (a == "--corpus")
+            corpus = v;
+        else if (a == "--limit")
+            limit = static_cast<std::size_t>(std::atoi(v.c_str()));
     }
     if (voice_file.empty() && source.empty()) voice_file = models + "/tts/multivoice_base.bin";
     if (formant.empty()) formant = models + "/../models-formant/multivoice_base.bin";
     try {
         // The demo stages read from the models root; a private settings file
         // switches both on.
-        const fs::path config = fs::temp_directory_path() / ("zelvan_quality_cfg_" + std::to_string(getpid()));
+        const fs::path config =
+            fs::temp_directory_path() / ("zelvan_quality_cfg_" + std::to_string(getpid()));
         fs::create_directories(config / "ZelvanTTS");
-        std::ofstream(config / "ZelvanTTS" / "config.json") << R"({"enable_accentor": true, "enable_homosolver": true})";
+        std::ofstream(config / "ZelvanTTS" / "config.json")
+            << R"({"enable_accentor": true, "enable_homosolver": true})";
         setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         setenv("ZELVAN_TTS_MODEL_PATH", models.c_str(), 1);
         configure_torch_runtime();
@@ -218,7 +236,8 @@ int main(int argc, char** argv) {
             formant_voice = load_voice_model(formant);
             voices.push_back({"formant demo voice", &formant_voice});
         }
-        if (std::system("command -v espeak-ng >/dev/null 2>&1") == 0) voices.push_back({"espeak-ng -v ru", nullptr});
+        if (std::system("command -v espeak-ng >/dev/null 2>&1") == 0)
+            voices.push_back({"espeak-ng -v ru", nullptr});
 
         std::vector<voice::Utterance> held_out;
         for (const voice::Utterance& u : voice::read_prompts(corpus))
@@ -240,9 +259,12 @@ int main(int argc, char** argv) {
             edits += e;
             labelled += l;
         }
-        rows.push_back({"recorded voice: phones its reading rules give the held-out texts (demo stages) "
-                        "unlike the recordings' labels",
-                        fixed(100.0 * static_cast<double>(edits) / static_cast<double>(std::max(1L, labelled)), 1), "%", cmd});
+        rows.push_back(
+            {"recorded voice: phones its reading rules give the held-out texts (demo stages) "
+             "unlike the recordings' labels",
+             fixed(100.0 * static_cast<double>(edits) / static_cast<double>(std::max(1L, labelled)),
+                   1),
+             "%", cmd});
         std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
 
         double between = 0;
@@ -268,15 +290,18 @@ int main(int argc, char** argv) {
                     if (j != i && mcd(f, natural[j]) <= d) nearest = false;
                 closest += nearest ? 1 : 0;
                 if (std::getenv("QUALITY_VERBOSE"))
-                    std::cerr << "  " << held_out[i].name << " " << fixed(d, 2) << " dB, " << f.size() << " / "
-                              << natural[i].size() << " frames" << (nearest ? "" : " (not nearest)") << "\n";
+                    std::cerr << "  " << held_out[i].name << " " << fixed(d, 2) << " dB, "
+                              << f.size() << " / " << natural[i].size() << " frames"
+                              << (nearest ? "" : " (not nearest)") << "\n";
             }
-            rows.push_back({v.name + ": MCD to the speaker reading the same held-out sentence (mean of " +
-                                std::to_string(n) + ")",
-                            fixed(own / static_cast<double>(n), 2), "dB", cmd});
+            rows.push_back(
+                {v.name + ": MCD to the speaker reading the same held-out sentence (mean of " +
+                     std::to_string(n) + ")",
+                 fixed(own / static_cast<double>(n), 2), "dB", cmd});
             std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
-            rows.push_back({v.name + ": held-out sentences closer to their own recording than to every other",
-                            std::to_string(closest) + " of " + std::to_string(n), "", cmd});
+            rows.push_back(
+                {v.name + ": held-out sentences closer to their own recording than to every other",
+                 std::to_string(closest) + " of " + std::to_string(n), "", cmd});
             std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
             if (v.model == &recorded) {
                 // One core: the voice alone, as the pipeline calls it.
@@ -284,19 +309,23 @@ int main(int argc, char** argv) {
                 double forward = 0, audio = 0;
                 for (std::size_t i = 0; i < n; ++i) {
                     double t = 0;
-                    audio += static_cast<double>(speak(v, held_out[i].text, &t).size()) / voice::kCorpusRate;
+                    audio += static_cast<double>(speak(v, held_out[i].text, &t).size()) /
+                             voice::kCorpusRate;
                     forward += t;
                 }
                 at::set_num_threads(4);
-                rows.push_back({v.name + ": real-time factor, held-out sentences with the stages, 1 thread",
-                                fixed(forward / audio, 4), "s per s of audio", cmd});
+                rows.push_back(
+                    {v.name + ": real-time factor, held-out sentences with the stages, 1 thread",
+                     fixed(forward / audio, 4), "s per s of audio", cmd});
                 std::cerr << rows.back().figure << ": " << rows.back().value << " (x"
                           << fixed(audio / forward, 0) << ")\n";
             }
         }
         fs::remove_all(config);
         if (tsv)
-            for (const Row& r : rows) std::cout << r.figure << '\t' << r.value << '\t' << r.unit << '\t' << r.command << '\n';
+            for (const Row& r : rows)
+                std::cout << r.figure << '\t' << r.value << '\t' << r.unit << '\t' << r.command
+                          << '\n';
     } catch (const std::exception& e) {
         std::cerr << "voice_quality_bench: " << e.what() << "\n";
         return 1;

@@ -31,11 +31,14 @@ int main(int argc, char** argv) {
         std::cerr << "usage: zelvan_voice_inventory [--corpus DIR] [--candidates N] OUT.inv\n";
         return 2;
     }
-    options.progress = [](const std::string& s) { std::cerr << "zelvan_voice_inventory: " << s << "\n"; };
+    options.progress = [](const std::string& s) {
+        std::cerr << "zelvan_voice_inventory: " << s << "\n";
+    };
     try {
         const VoiceInventory inv = build_inventory(corpus, options);
         const ProsodyFigures& p = inv.prosody;
-        std::cerr << "zelvan_voice_inventory: pitch " << std::exp(p.log_f0_base) << " Hz; melody (log, by fifths):";
+        std::cerr << "zelvan_voice_inventory: pitch " << std::exp(p.log_f0_base)
+                  << " Hz; melody (log, by fifths):";
         for (int t = 0; t < 2; ++t)
             for (int s = 0; s < 2; ++s) {
                 std::cerr << (t ? " sentence" : " comma") << (s ? " stressed" : " unstressed");
@@ -47,8 +50,9 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::cerr << "zelvan_voice_inventory: " << e.what() << "\n";
         if (corpus == kDefaultCorpusDir)
-            std::cerr << "zelvan_voice_inventory: the recordings come with the Debian package festvox-ru "
-                         "(scripts/install-deps installs it)\n";
+            std::cerr
+                << "zelvan_voice_inventory: the recordings come with the Debian package festvox-ru "
+                   "(scripts/install-deps installs it)\n";
         return 1;
     }
     return 0;

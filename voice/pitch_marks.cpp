@@ -37,7 +37,8 @@ std::vector<float> low_pass(const std::vector<float>& x, double cutoff) {
 double frame_rms(const std::vector<float>& x, long centre, int half) {
     double sum = 0;
     int n = 0;
-    for (long i = std::max(0L, centre - half); i < std::min<long>(x.size(), centre + half); ++i, ++n)
+    for (long i = std::max(0L, centre - half); i < std::min<long>(x.size(), centre + half);
+         ++i, ++n)
         sum += static_cast<double>(x[static_cast<std::size_t>(i)]) * x[static_cast<std::size_t>(i)];
     return n ? std::sqrt(sum / n) : 0.0;
 }
@@ -74,7 +75,8 @@ std::vector<float> track_pitch(const std::vector<float>& x, float min_hz, float 
         const long start = static_cast<long>(i) * (kPitchHop / 2) - (kWindow + tau_max) / 2;
         if (start < 0 || start + kWindow + tau_max + 1 >= static_cast<long>(y.size())) continue;
         const double* s = y.data() + start;
-        const double e0 = energy[static_cast<std::size_t>(start) + kWindow] - energy[static_cast<std::size_t>(start)];
+        const double e0 = energy[static_cast<std::size_t>(start) + kWindow] -
+                          energy[static_cast<std::size_t>(start)];
         double running = 0.0;
         cm[0] = 1.0;
         for (int tau = 1; tau <= tau_max + 1; ++tau) {
@@ -90,7 +92,9 @@ std::vector<float> track_pitch(const std::vector<float>& x, float min_hz, float 
         int best = -1;
         for (int tau = tau_min; tau <= tau_max; ++tau) {
             if (cm[static_cast<std::size_t>(tau)] < 0.15) {
-                while (tau < tau_max && cm[static_cast<std::size_t>(tau) + 1] < cm[static_cast<std::size_t>(tau)]) ++tau;
+                while (tau < tau_max &&
+                       cm[static_cast<std::size_t>(tau) + 1] < cm[static_cast<std::size_t>(tau)])
+                    ++tau;
                 best = tau;
                 break;
             }
@@ -98,13 +102,16 @@ std::vector<float> track_pitch(const std::vector<float>& x, float min_hz, float 
         if (best < 0) {
             best = tau_min;
             for (int tau = tau_min; tau <= tau_max; ++tau)
-                if (cm[static_cast<std::size_t>(tau)] < cm[static_cast<std::size_t>(best)]) best = tau;
+                if (cm[static_cast<std::size_t>(tau)] < cm[static_cast<std::size_t>(best)])
+                    best = tau;
         }
         if (cm[static_cast<std::size_t>(best)] > 0.35) continue;
-        const double l = cm[static_cast<std::size_t>(best) - 1], c = cm[static_cast<std::size_t>(best)],
+        const double l = cm[static_cast<std::size_t>(best) - 1],
+                     c = cm[static_cast<std::size_t>(best)],
                      r = cm[static_cast<std::size_t>(best) + 1];
         const double denom = l - 2 * c + r;
-        const double shift = std::abs(denom) > 1e-12 ? std::clamp(0.5 * (l - r) / denom, -0.5, 0.5) : 0.0;
+        const double shift =
+            std::abs(denom) > 1e-12 ? std::clamp(0.5 * (l - r) / denom, -0.5, 0.5) : 0.0;
         f0[i] = static_cast<float>(8000.0 / (best + shift));
     }
 
@@ -126,8 +133,10 @@ std::vector<float> track_pitch(const std::vector<float>& x, float min_hz, float 
             if (out[k] > 0) near.push_back(out[k]);
         std::nth_element(near.begin(), near.begin() + near.size() / 2, near.end());
         const float m = near[near.size() / 2];
-        if (out[i] > 1.6f * m && out[i] / 2 >= min_hz) out[i] /= 2;
-        else if (out[i] < 0.62f * m && out[i] * 2 <= max_hz) out[i] *= 2;
+        if (out[i] > 1.6f * m && out[i] / 2 >= min_hz)
+            out[i] /= 2;
+        else if (out[i] < 0.62f * m && out[i] * 2 <= max_hz)
+            out[i] *= 2;
     }
     for (std::size_t i = 0; i < frames;) {
         if (out[i] <= 0) {
@@ -136,7 +145,8 @@ std::vector<float> track_pitch(const std::vector<float>& x, float min_hz, float 
         }
         std::size_t j = i;
         while (j < frames && out[j] > 0) ++j;
-        if (j - i < 4) std::fill(out.begin() + static_cast<long>(i), out.begin() + static_cast<long>(j), 0.0f);
+        if (j - i < 4)
+            std::fill(out.begin() + static_cast<long>(i), out.begin() + static_cast<long>(j), 0.0f);
         i = j;
     }
     return out;
@@ -149,7 +159,8 @@ double pulse_polarity(const std::vector<float>& x, const std::vector<float>& pit
         const long centre = static_cast<long>(i) * kPitchHop;
         const long half = static_cast<long>(kRate / pitch[i] / 2);
         if (centre - half < 0 || centre + half >= static_cast<long>(x.size())) continue;
-        const auto [lo, hi] = std::minmax_element(x.begin() + centre - half, x.begin() + centre + half);
+        const auto [lo, hi] =
+            std::minmax_element(x.begin() + centre - half, x.begin() + centre + half);
         sum += static_cast<double>(*hi) + static_cast<double>(*lo);
     }
     return sum;
@@ -163,7 +174,9 @@ std::vector<PitchMark> pitch_marks(const std::vector<float>& x, const std::vecto
     for (long i = 0; i < n; ++i) {
         const float a = x[static_cast<std::size_t>(std::max(0L, i - 1))];
         const float b = x[static_cast<std::size_t>(std::min(n - 1, i + 1))];
-        y[static_cast<std::size_t>(i)] = static_cast<float>(polarity) * (0.25f * a + 0.5f * x[static_cast<std::size_t>(i)] + 0.25f * b);
+        y[static_cast<std::size_t>(i)] =
+            static_cast<float>(polarity) *
+            (0.25f * a + 0.5f * x[static_cast<std::size_t>(i)] + 0.25f * b);
     }
 
     std::vector<int> voiced_marks;
@@ -188,9 +201,11 @@ std::vector<PitchMark> pitch_marks(const std::vector<float>& x, const std::vecto
             const long expected = from_mark + direction * static_cast<long>(std::lround(t));
             const long lo = from_mark + direction * static_cast<long>(0.7 * t);
             const long hi = from_mark + direction * static_cast<long>(1.3 * t);
-            const long a = std::clamp(std::min(lo, hi), 0L, n - 1), b = std::clamp(std::max(lo, hi), 0L, n - 1);
+            const long a = std::clamp(std::min(lo, hi), 0L, n - 1),
+                       b = std::clamp(std::max(lo, hi), 0L, n - 1);
             float amp = 1e-9f;
-            for (long k = a; k <= b; ++k) amp = std::max(amp, std::abs(y[static_cast<std::size_t>(k)]));
+            for (long k = a; k <= b; ++k)
+                amp = std::max(amp, std::abs(y[static_cast<std::size_t>(k)]));
             long best = expected;
             double best_score = -1e30;
             for (long k = a; k <= b; ++k) {
@@ -236,15 +251,19 @@ std::vector<PitchMark> pitch_marks(const std::vector<float>& x, const std::vecto
         const bool has_prev = i > 0 && at - voiced_marks[i - 1] < 1.5 * t;
         const bool has_next = i + 1 < voiced_marks.size() && voiced_marks[i + 1] - at < 1.5 * t;
         double p = t;
-        if (has_prev && has_next) p = 0.5 * (voiced_marks[i + 1] - voiced_marks[i - 1]);
-        else if (has_prev) p = at - voiced_marks[i - 1];
-        else if (has_next) p = voiced_marks[i + 1] - at;
+        if (has_prev && has_next)
+            p = 0.5 * (voiced_marks[i + 1] - voiced_marks[i - 1]);
+        else if (has_prev)
+            p = at - voiced_marks[i - 1];
+        else if (has_next)
+            p = voiced_marks[i + 1] - at;
         return static_cast<int>(std::lround(std::clamp(p, 0.7 * t, 1.3 * t)));
     };
     const auto fill = [&](long a, long b) {  // marks strictly between a and b
         const long count = std::lround(static_cast<double>(b - a) / kUnvoicedMarkSpacing) - 1;
         for (long k = 1; k <= count; ++k)
-            marks.push_back({static_cast<int>(a + (b - a) * k / (count + 1)), kUnvoicedMarkSpacing, false});
+            marks.push_back(
+                {static_cast<int>(a + (b - a) * k / (count + 1)), kUnvoicedMarkSpacing, false});
     };
     long last = -kUnvoicedMarkSpacing / 2;
     for (std::size_t i = 0; i < voiced_marks.size(); ++i) {

@@ -10,7 +10,7 @@
 
 namespace zelvan_tts::voice {
 
-inline constexpr int kPitchHop = 80;            // 5 ms at 16 kHz
+inline constexpr int kPitchHop = 80;             // 5 ms at 16 kHz
 inline constexpr int kUnvoicedMarkSpacing = 80;  // 5 ms at 16 kHz
 
 // Pitch in Hz every kPitchHop samples (frame i centred on sample i * hop);

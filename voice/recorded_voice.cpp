@@ -45,9 +45,10 @@ torch::Tensor letter_table() {
     std::vector<std::int64_t> t;
     for (std::size_t id = 0; id < 85; ++id) {
         const LetterSound& s = letter_sounds()[id];
-        t.insert(t.end(), {static_cast<std::int64_t>(s.kind), s.vowel, s.iotated, s.always_iotated, s.softens,
-                           s.stressed, s.hard_phone, s.soft_phone, static_cast<std::int64_t>(s.pause),
-                           stress_code(symbols[id]), std::lround(100.0f * s.length)});
+        t.insert(t.end(), {static_cast<std::int64_t>(s.kind), s.vowel, s.iotated, s.always_iotated,
+                           s.softens, s.stressed, s.hard_phone, s.soft_phone,
+                           static_cast<std::int64_t>(s.pause), stress_code(symbols[id]),
+                           std::lround(100.0f * s.length)});
     }
     return ints(t, {85, 11});
 }
@@ -56,10 +57,12 @@ torch::Tensor phone_table() {
     std::vector<std::int64_t> t;
     for (int p = 0; p < kPhoneCount; ++p) {
         const Phone& ph = phones[static_cast<std::size_t>(p)];
-        const std::int64_t kind = ph.kind == PhoneKind::Pause ? 0 : ph.kind == PhoneKind::Vowel ? 1
-                                  : ph.kind == PhoneKind::Sonorant                        ? 2
-                                                                                          : 3;
-        t.insert(t.end(), {kind, ph.voiced && ph.kind != PhoneKind::Pause, ph.soft, voicing_twin(p)});
+        const std::int64_t kind = ph.kind == PhoneKind::Pause      ? 0
+                                  : ph.kind == PhoneKind::Vowel    ? 1
+                                  : ph.kind == PhoneKind::Sonorant ? 2
+                                                                   : 3;
+        t.insert(t.end(),
+                 {kind, ph.voiced && ph.kind != PhoneKind::Pause, ph.soft, voicing_twin(p)});
     }
     return ints(t, {kPhoneCount, 4});
 }
@@ -92,7 +95,8 @@ torch::Tensor upsample_phases() {
         if (n < 0 || n >= kTaps) return 0.0;
         const double x = n - c;
         const double sinc = x == 0 ? 1.0 : std::sin(2 * kPi * kCut * x) / (2 * kPi * kCut * x);
-        const double w = 0.42 - 0.5 * std::cos(2 * kPi * n / (kTaps - 1)) + 0.08 * std::cos(4 * kPi * n / (kTaps - 1));
+        const double w = 0.42 - 0.5 * std::cos(2 * kPi * n / (kTaps - 1)) +
+                         0.08 * std::cos(4 * kPi * n / (kTaps - 1));
         return 3.0 * 2.0 * kCut * sinc * w;  // the zeros between samples take a gain of 3
     };
     std::vector<float> w;
@@ -121,7 +125,8 @@ std::string expand_voice_source(const std::string& source) {
         if (source.compare(i, 3, "PH_") == 0 && i + 3 < source.size() &&
             std::islower(static_cast<unsigned char>(source[i + 3]))) {
             std::size_t end = i + 3;
-            while (end < source.size() && std::islower(static_cast<unsigned char>(source[end]))) ++end;
+            while (end < source.size() && std::islower(static_cast<unsigned char>(source[end])))
+                ++end;
             const std::string name = source.substr(i + 3, end - i - 3);
             const int id = phone_id(name);
             if (id < 0) throw std::runtime_error("Unknown phone in the voice source: PH_" + name);
@@ -146,7 +151,8 @@ torch::jit::Module recorded_voice_module(const std::string& source, const VoiceI
     m.register_buffer("durations", floats(inv.durations, {kPhoneCount, 2}));
     const ProsodyFigures& p = inv.prosody;
     m.register_buffer("prosody", floats({p.log_f0_base, p.comma_pause, p.sentence_pause}));
-    m.register_buffer("melody", floats(std::vector<float>(&p.melody[0][0][0], &p.melody[0][0][0] + 4 * kMelodySteps),
+    m.register_buffer("melody", floats(std::vector<float>(&p.melody[0][0][0],
+                                                          &p.melody[0][0][0] + 4 * kMelodySteps),
                                        {2, 2, kMelodySteps}));
     m.register_buffer("speakers", speaker_table());
     m.register_buffer("suffix_keys", ints(stress.suffix_keys));
@@ -160,8 +166,9 @@ torch::jit::Module recorded_voice_module(const std::string& source, const VoiceI
     std::vector<std::int64_t> span, context, next, source_of, phones_of;
     std::vector<float> before_pause, f0, energy, cep_left, cep_right, gain;
     for (const RecordedUnit& u : inv.units) {
-        span.insert(span.end(), {u.stored_start, u.length, u.stored_start + u.core_start, u.stored_start + u.boundary,
-                                 u.stored_start + u.core_end, u.mark_begin, u.mark_end});
+        span.insert(span.end(), {u.stored_start, u.length, u.stored_start + u.core_start,
+                                 u.stored_start + u.boundary, u.stored_start + u.core_end,
+                                 u.mark_begin, u.mark_end});
         context.insert(context.end(), {u.left_context, u.right_context});
         phones_of.insert(phones_of.end(), {u.left_phone, u.right_phone});
         next.push_back(u.next);
@@ -177,25 +184,30 @@ torch::jit::Module recorded_voice_module(const std::string& source, const VoiceI
     m.register_buffer("unit_context", ints(context, {units, 2}));
     m.register_buffer("unit_phones", ints(phones_of, {units, 2}));
     m.register_buffer("unit_next", ints(next));
-    m.register_buffer("unit_source", ints(source_of, {units, 2}));  // recording number, first sample
+    m.register_buffer("unit_source",
+                      ints(source_of, {units, 2}));  // recording number, first sample
     m.register_buffer("unit_gain", floats(gain));
     m.register_buffer("unit_before_pause", floats(before_pause));
     m.register_buffer("unit_f0", floats(f0, {units, 3}));
     m.register_buffer("unit_energy", floats(energy, {units, 2}));
     m.register_buffer("unit_cep_left", floats(cep_left, {units, kJoinOrder}));
     m.register_buffer("unit_cep_right", floats(cep_right, {units, kJoinOrder}));
-    m.register_buffer("candidates", ints(std::vector<std::int64_t>(inv.candidates.begin(), inv.candidates.end()),
-                                         {kPhoneCount * kPhoneCount, inv.candidates_per_pair}));
+    m.register_buffer("candidates",
+                      ints(std::vector<std::int64_t>(inv.candidates.begin(), inv.candidates.end()),
+                           {kPhoneCount * kPhoneCount, inv.candidates_per_pair}));
     m.register_buffer("substitution_cost", floats(inv.substitution_cost));
-    m.register_buffer("mark_position",
-                      ints(std::vector<std::int64_t>(inv.mark_position.begin(), inv.mark_position.end())));
-    m.register_buffer("mark_period", floats(std::vector<float>(inv.mark_period.begin(), inv.mark_period.end())));
-    m.register_buffer("mark_voiced", torch::tensor(std::vector<std::int64_t>(inv.mark_voiced.begin(),
-                                                                              inv.mark_voiced.end()))
-                                         .to(torch::kBool));
-    m.register_buffer("samples", torch::from_blob(const_cast<std::int16_t*>(inv.samples.data()),
-                                                  {static_cast<std::int64_t>(inv.samples.size())}, torch::kInt16)
-                                     .clone());
+    m.register_buffer("mark_position", ints(std::vector<std::int64_t>(inv.mark_position.begin(),
+                                                                      inv.mark_position.end())));
+    m.register_buffer("mark_period",
+                      floats(std::vector<float>(inv.mark_period.begin(), inv.mark_period.end())));
+    m.register_buffer(
+        "mark_voiced",
+        torch::tensor(std::vector<std::int64_t>(inv.mark_voiced.begin(), inv.mark_voiced.end()))
+            .to(torch::kBool));
+    m.register_buffer(
+        "samples", torch::from_blob(const_cast<std::int16_t*>(inv.samples.data()),
+                                    {static_cast<std::int64_t>(inv.samples.size())}, torch::kInt16)
+                       .clone());
     m.register_buffer("upsample_phases", upsample_phases());
     m.define(expand_voice_source(source));
     m.eval();

@@ -10,8 +10,8 @@
 #include "voice/corpus.h"
 #include "voice/letter_sounds.h"
 #include "voice/pitch_marks.h"
-#include "voice/spectrum.h"
 #include "voice/speaker_voices.h"
+#include "voice/spectrum.h"
 
 #include <gtest/gtest.h>
 #include <torch/script.h>
@@ -29,15 +29,18 @@ struct Speech {
     std::vector<float> starts;
 
     double rms(double from_s, double to_s) const {
-        const auto a = std::min(audio.size(), static_cast<std::size_t>(std::max(0.0, from_s) * kSampleRate));
-        const auto b = std::min(audio.size(), static_cast<std::size_t>(std::max(0.0, to_s) * kSampleRate));
+        const auto a =
+            std::min(audio.size(), static_cast<std::size_t>(std::max(0.0, from_s) * kSampleRate));
+        const auto b =
+            std::min(audio.size(), static_cast<std::size_t>(std::max(0.0, to_s) * kSampleRate));
         double sum = 0;
         for (std::size_t i = a; i < b; ++i) sum += static_cast<double>(audio[i]) * audio[i];
         return b > a ? std::sqrt(sum / static_cast<double>(b - a)) : 0.0;
     }
     // Start and end in seconds of the symbol at id position `j`.
     std::pair<double, double> span(std::size_t j) const {
-        return {starts[j], j + 1 < starts.size() ? starts[j + 1] : audio.size() / double(kSampleRate)};
+        return {starts[j],
+                j + 1 < starts.size() ? starts[j + 1] : audio.size() / double(kSampleRate)};
     }
 };
 
@@ -52,7 +55,9 @@ protected:
     static Speech say(const std::vector<std::int64_t>& ids, std::int64_t speaker) {
         torch::InferenceMode guard;
         const auto n = static_cast<std::int64_t>(ids.size());
-        const auto out = voice_->forward({torch::tensor(ids).reshape({1, n}), torch::tensor({speaker})}).toTuple();
+        const auto out =
+            voice_->forward({torch::tensor(ids).reshape({1, n}), torch::tensor({speaker})})
+                .toTuple();
         const torch::Tensor audio = out->elements().at(0).toTensor();
         const torch::Tensor starts = out->elements().at(1).toTensor().contiguous();
         EXPECT_EQ(audio.scalar_type(), torch::kFloat);
@@ -88,7 +93,8 @@ TEST_F(RecordedVoice, MeetsTheCallContractAndSoundsEveryLetter) {
     const Speech reference = say("а");
     for (std::int64_t id = 0; id < 85; ++id) {
         const LetterKind kind = letter_sounds()[static_cast<std::size_t>(id)].kind;
-        if (kind != LetterKind::Vowel && kind != LetterKind::Consonant && kind != LetterKind::Glide) continue;
+        if (kind != LetterKind::Vowel && kind != LetterKind::Consonant && kind != LetterKind::Glide)
+            continue;
         const Speech w = say(std::vector<std::int64_t>{2, 13, id, 13, 1}, 20);
         const auto [from, to] = w.span(2);
         EXPECT_GT(to - from, 0.02) << symbol_text(static_cast<int>(id));
@@ -113,9 +119,10 @@ TEST_F(RecordedVoice, HoldsNoPieceOfAHeldOutRecording) {
         char name[16];
         std::snprintf(name, sizeof name, "ru_%04d", number);
         auto& rec = recordings[number];
-        if (rec.empty()) rec = read_recording(kDefaultCorpusDir, name);
+        if (rec.empty()) rec = read_recording(FESTVOX_RU_DIR, name);
         const std::int64_t from = source[u][1].item<std::int64_t>();
-        const std::int64_t stored = span[u][0].item<std::int64_t>(), length = span[u][1].item<std::int64_t>();
+        const std::int64_t stored = span[u][0].item<std::int64_t>(),
+                           length = span[u][1].item<std::int64_t>();
         const float g = gain[u].item<float>();
         ASSERT_LE(from + length, static_cast<std::int64_t>(rec.size()));
         for (std::int64_t k = 0; k < length; k += 7) {
@@ -152,18 +159,21 @@ TEST_F(RecordedVoice, WordTimesMatchTheAudio) {
     for (int speaker : {20, 21, 38}) {
         std::vector<float> audio;
         std::vector<WordTimestamp> words;
-        synthesize_with_word_timestamps(*voice_, SynthesisRequest{"М+ама, м+ыла, р+аму. К+от, п+ёс, т+игр. Сов+а, ш+ар, д+ом.", speaker},
-                                        [&](const std::vector<float>& block) {
-                                            audio.insert(audio.end(), block.begin(), block.end());
-                                            return true;
-                                        },
-                                        {}, &words);
+        synthesize_with_word_timestamps(
+            *voice_,
+            SynthesisRequest{"М+ама, м+ыла, р+аму. К+от, п+ёс, т+игр. Сов+а, ш+ар, д+ом.", speaker},
+            [&](const std::vector<float>& block) {
+                audio.insert(audio.end(), block.begin(), block.end());
+                return true;
+            },
+            {}, &words);
         ASSERT_EQ(words.size(), 9u);
         // 5 ms frames heard when within 35 dB of the loudest.
         std::vector<double> level;
         for (std::size_t i = 0; i + 240 <= audio.size(); i += 240) {
             double sum = 0;
-            for (std::size_t k = i; k < i + 240; ++k) sum += static_cast<double>(audio[k]) * audio[k];
+            for (std::size_t k = i; k < i + 240; ++k)
+                sum += static_cast<double>(audio[k]) * audio[k];
             level.push_back(std::sqrt(sum / 240));
         }
         const double loudest = *std::max_element(level.begin(), level.end());
@@ -179,10 +189,12 @@ TEST_F(RecordedVoice, WordTimesMatchTheAudio) {
                     last = t;
                 }
             EXPECT_NEAR(first, words[w].start, 0.02) << "word " << w << ", speaker " << speaker;
-            EXPECT_NEAR(last + 0.005, words[w].end, 0.02) << "word " << w << ", speaker " << speaker;
+            EXPECT_NEAR(last + 0.005, words[w].end, 0.02)
+                << "word " << w << ", speaker " << speaker;
             if (w + 1 < words.size()) {
                 for (double t = words[w].end + 0.02; t < words[w + 1].start - 0.02; t += 0.005)
-                    EXPECT_FALSE(heard(t)) << "between words " << w << " and " << w + 1 << " at " << t;
+                    EXPECT_FALSE(heard(t))
+                        << "between words " << w << " and " << w + 1 << " at " << t;
             }
         }
     }
@@ -200,15 +212,19 @@ TEST_F(RecordedVoice, SpeakersAreDistinctAndWomenSpeakHigher) {
             EXPECT_EQ(person[name], s.audio) << name;
             continue;
         }
-        for (const auto& [other, audio] : person) EXPECT_NE(audio, s.audio) << name << " and " << other;
+        for (const auto& [other, audio] : person)
+            EXPECT_NE(audio, s.audio) << name << " and " << other;
         person[name] = s.audio;
-        std::vector<float> f0 = track_pitch(resample(s.audio, kSampleRate, kCorpusRate), 60.0f, 500.0f);
+        std::vector<float> f0 =
+            track_pitch(resample(s.audio, kSampleRate, kCorpusRate), 60.0f, 500.0f);
         f0.erase(std::remove(f0.begin(), f0.end(), 0.0f), f0.end());
         ASSERT_FALSE(f0.empty()) << name;
         std::nth_element(f0.begin(), f0.begin() + static_cast<long>(f0.size() / 2), f0.end());
         const double median = f0[f0.size() / 2];
-        if (speaker_voice(id).female) lowest_woman = std::min(lowest_woman, median);
-        else highest_man = std::max(highest_man, median);
+        if (speaker_voice(id).female)
+            lowest_woman = std::min(lowest_woman, median);
+        else
+            highest_man = std::max(highest_man, median);
     }
     EXPECT_GT(lowest_woman, 1.1 * highest_man);
 }

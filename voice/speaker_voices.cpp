@@ -13,18 +13,21 @@ namespace zelvan_tts::voice {
 namespace {
 
 // The given names of the speaker table that are women's names.
-constexpr const char* kWomen[] = {"aysel",  "gulnara", "aigul", "zilya", "alesya", "narspi", "litova",
-                                  "anush",  "nino",    "aidana", "zalina", "sulu",  "alsu",   "zarni",
-                                  "oksana", "saglar",  "zarina", "dilnoza", "sardana"};
+constexpr const char* kWomen[] = {"aysel",  "gulnara", "aigul",   "zilya",  "alesya",
+                                  "narspi", "litova",  "anush",   "nino",   "aidana",
+                                  "zalina", "sulu",    "alsu",    "zarni",  "oksana",
+                                  "saglar", "zarina",  "dilnoza", "sardana"};
 constexpr const char* kSpeakerHimself = "azat";
 
 bool is_woman(const std::string& name) {
-    return std::any_of(std::begin(kWomen), std::end(kWomen), [&](const char* w) { return name == w; });
+    return std::any_of(std::begin(kWomen), std::end(kWomen),
+                       [&](const char* w) { return name == w; });
 }
 
 DefaultStress stress_of(const std::string& lang) {
     if (lang == "rus" || lang == "bel" || lang == "ukr") return DefaultStress::Lexical;
-    if (lang == "kat" || lang == "myv" || lang == "mdf" || lang == "xal") return DefaultStress::First;
+    if (lang == "kat" || lang == "myv" || lang == "mdf" || lang == "xal")
+        return DefaultStress::First;
     if (lang == "kbd") return DefaultStress::Penultimate;
     return DefaultStress::Last;  // the Turkic languages, Tajik, Armenian, Udmurt
 }

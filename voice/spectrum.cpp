@@ -9,7 +9,7 @@ namespace zelvan_tts::voice {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int kFrame = 400;       // 25 ms at 16 kHz
+constexpr int kFrame = 400;  // 25 ms at 16 kHz
 constexpr int kFftSize = 512;
 constexpr int kCepstrumCut = 32;  // 2 ms: below the period of any voice
 constexpr double kWarp = 0.42;
@@ -70,7 +70,8 @@ std::vector<float> mel_cepstrum_at(const std::vector<float>& signal, long centre
     for (int i = 0; i < kFrame; ++i) {
         const long at = from + i;
         if (at >= 0 && at < static_cast<long>(signal.size()))
-            spectrum[static_cast<std::size_t>(i)] = signal[static_cast<std::size_t>(at)] * window[i];
+            spectrum[static_cast<std::size_t>(i)] =
+                signal[static_cast<std::size_t>(at)] * window[i];
     }
     fft(spectrum);
     for (auto& bin : spectrum) bin = std::log(std::max(std::abs(bin), 1e-5));

@@ -47,7 +47,8 @@ StressGuess learn_stress_guess(const std::string& corpus_dir) {
         // ("word" pos (n))
         const std::size_t q1 = line.find('"'), q2 = line.find('"', q1 + 1);
         const std::size_t p1 = line.rfind('('), p2 = line.find(')', p1);
-        if (q1 == std::string::npos || q2 == std::string::npos || p1 == std::string::npos || p2 == std::string::npos)
+        if (q1 == std::string::npos || q2 == std::string::npos || p1 == std::string::npos ||
+            p2 == std::string::npos)
             continue;
         const std::u32string word = utf8_to_utf32(line.substr(q1 + 1, q2 - q1 - 1));
         const int stress = std::atoi(line.c_str() + p1 + 1);
@@ -55,7 +56,8 @@ StressGuess learn_stress_guess(const std::string& corpus_dir) {
         for (char32_t c : word) codes.push_back(stress_code(c));
         if (codes.empty() || std::count(codes.begin(), codes.end(), 0) > 0) continue;
         const int n = static_cast<int>(codes.size());
-        const int vowels = static_cast<int>(std::count_if(codes.begin(), codes.end(), is_vowel_code));
+        const int vowels =
+            static_cast<int>(std::count_if(codes.begin(), codes.end(), is_vowel_code));
         if (stress == 0) {
             if (n <= kLongestStressSuffix) g.unstressed_words.push_back(stress_key(codes, n));
             continue;
@@ -68,7 +70,8 @@ StressGuess learn_stress_guess(const std::string& corpus_dir) {
             ++counts[stress_key(codes, length)][static_cast<std::size_t>(from_end)];
     }
     if (counts.empty()) throw std::runtime_error("No stressed word in the lexicon: " + path);
-    g.default_vowel = static_cast<int>(std::max_element(places.begin(), places.end()) - places.begin());
+    g.default_vowel =
+        static_cast<int>(std::max_element(places.begin(), places.end()) - places.begin());
 
     // Keep an ending when most words with it agree and it says something the
     // lookup would not say without it (shorter endings come first).

@@ -21,7 +21,7 @@ struct StressGuess {
     std::vector<std::int64_t> suffix_keys;
     std::vector<std::int64_t> suffix_vowel;
     std::vector<std::int64_t> unstressed_words;  // keys of whole words, sorted
-    int default_vowel = 2;  // the commonest place, for endings not learnt
+    int default_vowel = 2;                       // the commonest place, for endings not learnt
 };
 
 // 1..33 for а..я and ё (ё counts as е: the lexicon writes е), 0 otherwise.

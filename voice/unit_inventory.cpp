@@ -50,7 +50,8 @@ struct Recording {
     double start_of(std::size_t i) const { return i == 0 ? 0.0 : labels[i - 1].end; }
     std::vector<float> levelled() const {
         std::vector<float> x(raw.size());
-        for (std::size_t i = 0; i < raw.size(); ++i) x[i] = static_cast<float>(raw[i]) / 32768.0f * gain;
+        for (std::size_t i = 0; i < raw.size(); ++i)
+            x[i] = static_cast<float>(raw[i]) / 32768.0f * gain;
         return x;
     }
 };
@@ -111,8 +112,10 @@ float log_pitch_at(const std::vector<float>& pitch, long sample) {
 float vowel_log_pitch(const Recording& r, std::size_t i) {
     const double s = r.start_of(i), e = r.labels[i].end, third = (e - s) / 3;
     std::vector<double> v;
-    for (long f = std::lround((s + third) * kRate / kPitchHop); f <= std::lround((e - third) * kRate / kPitchHop); ++f)
-        if (f >= 0 && f < static_cast<long>(r.pitch.size()) && r.pitch[static_cast<std::size_t>(f)] > 0)
+    for (long f = std::lround((s + third) * kRate / kPitchHop);
+         f <= std::lround((e - third) * kRate / kPitchHop); ++f)
+        if (f >= 0 && f < static_cast<long>(r.pitch.size()) &&
+            r.pitch[static_cast<std::size_t>(f)] > 0)
             v.push_back(std::log(r.pitch[static_cast<std::size_t>(f)]));
     return v.empty() ? 0.0f : static_cast<float>(median(v));
 }
@@ -126,15 +129,19 @@ void align_pauses(std::vector<PhoneLabel>& labels, const std::vector<float>& x) 
     std::vector<double> level(x.size() / kHop + 1, -100.0);
     for (std::size_t f = 0; f < level.size(); ++f) {
         double sum = 1e-12;
-        for (long k = static_cast<long>(f) * kHop - kHop; k < static_cast<long>(f) * kHop + kHop; ++k)
-            if (k >= 0 && k < static_cast<long>(x.size())) sum += static_cast<double>(x[static_cast<std::size_t>(k)]) * x[static_cast<std::size_t>(k)];
+        for (long k = static_cast<long>(f) * kHop - kHop; k < static_cast<long>(f) * kHop + kHop;
+             ++k)
+            if (k >= 0 && k < static_cast<long>(x.size()))
+                sum += static_cast<double>(x[static_cast<std::size_t>(k)]) *
+                       x[static_cast<std::size_t>(k)];
         level[f] = 10 * std::log10(sum / (2 * kHop));
     }
     std::vector<double> sorted = level;
     std::sort(sorted.begin(), sorted.end());
     const double threshold = sorted[sorted.size() * 95 / 100] - 30.0;
     const auto frame_of = [&](double t) {
-        return std::clamp<long>(std::lround(t * kRate / kHop), 0, static_cast<long>(level.size()) - 1);
+        return std::clamp<long>(std::lround(t * kRate / kHop), 0,
+                                static_cast<long>(level.size()) - 1);
     };
     const auto start_of = [&](std::size_t i) { return i == 0 ? 0.0 : labels[i - 1].end; };
     for (std::size_t i = 1; i + 1 <= labels.size(); ++i) {
@@ -142,7 +149,8 @@ void align_pauses(std::vector<PhoneLabel>& labels, const std::vector<float>& x) 
         const bool out_of_pause = labels[i - 1].phone == kPause && labels[i].phone != kPause;
         if (!into_pause && !out_of_pause) continue;
         // Keep 20 ms of both neighbours.
-        const double lo = start_of(i - 1) + 0.02, hi = labels[i].end - 0.02, edge = labels[i - 1].end;
+        const double lo = start_of(i - 1) + 0.02, hi = labels[i].end - 0.02,
+                     edge = labels[i - 1].end;
         if (hi <= lo) continue;
         const long a = frame_of(std::max(lo, edge - 0.08)), b = frame_of(std::min(hi, edge + 0.08));
         double moved = edge;
@@ -250,15 +258,18 @@ ProsodyFigures prosody_figures(const std::vector<Recording>& recs, float pause) 
             }
             std::size_t j = i;
             while (j < r.labels.size() && r.labels[j].phone != kPause) ++j;
-            const double start = r.start_of(i), length = std::max(1e-3, r.labels[j - 1].end - start);
+            const double start = r.start_of(i),
+                         length = std::max(1e-3, r.labels[j - 1].end - start);
             const int terminal = j >= last_speech ? 1 : 0;
             for (std::size_t k = i; k < j; ++k) {
                 if (!is_vowel(r.labels[k].phone)) continue;
                 const float f = vowel_log_pitch(r, k);
                 if (f <= 0) continue;
                 const double mid = 0.5 * (r.start_of(k) + r.labels[k].end);
-                const int step = std::min(kMelodySteps - 1, static_cast<int>((mid - start) / length * kMelodySteps));
-                const int stressed = phones[static_cast<std::size_t>(r.labels[k].phone)].reduction == 0 ? 1 : 0;
+                const int step = std::min(kMelodySteps - 1,
+                                          static_cast<int>((mid - start) / length * kMelodySteps));
+                const int stressed =
+                    phones[static_cast<std::size_t>(r.labels[k].phone)].reduction == 0 ? 1 : 0;
                 cells[terminal][stressed][step].push_back(f);
                 all.push_back(f);
             }
@@ -271,7 +282,8 @@ ProsodyFigures prosody_figures(const std::vector<Recording>& recs, float pause) 
         for (int s = 0; s < 2; ++s)
             for (int k = 0; k < kMelodySteps; ++k) {
                 const auto& c = cells[t][s][k];
-                f.melody[t][s][k] = c.size() >= 5 ? static_cast<float>(median(c)) - f.log_f0_base : 0.0f;
+                f.melody[t][s][k] =
+                    c.size() >= 5 ? static_cast<float>(median(c)) - f.log_f0_base : 0.0f;
             }
     f.comma_pause = pause;
     f.sentence_pause = std::clamp(1.6f * pause, 0.3f, 0.7f);
@@ -298,7 +310,8 @@ std::vector<Instance> instances_of(const Recording& r, int index) {
         u.utterance = r.utterance.number;
         u.core_start = static_cast<int>(std::lround(core_start * kRate));
         u.boundary = static_cast<int>(std::lround(ea * kRate));
-        u.core_end = std::min(static_cast<int>(std::lround(core_end * kRate)), static_cast<int>(x.size()) - 1);
+        u.core_end = std::min(static_cast<int>(std::lround(core_end * kRate)),
+                              static_cast<int>(x.size()) - 1);
         if (u.boundary - u.core_start < 2 || u.core_end - u.boundary < 2) continue;
         u.left_context = i > 0 ? r.labels[i - 1].phone : kPause;
         u.right_context = i + 2 < r.labels.size() ? r.labels[i + 2].phone : kPause;
@@ -356,8 +369,9 @@ std::vector<int> choose(const std::vector<Instance>& all, const std::vector<int>
     double spread = 1e-6;
     for (int i : of_pair) {
         const Instance& in = all[static_cast<std::size_t>(i)];
-        spread += (cep_distance(in.unit.cep_left, mean_l) + cep_distance(in.unit.cep_right, mean_r)) /
-                  static_cast<double>(of_pair.size());
+        spread +=
+            (cep_distance(in.unit.cep_left, mean_l) + cep_distance(in.unit.cep_right, mean_r)) /
+            static_cast<double>(of_pair.size());
     }
     std::vector<double> score;
     for (int i : of_pair) {
@@ -366,10 +380,13 @@ std::vector<int> choose(const std::vector<Instance>& all, const std::vector<int>
         if (a != kPause) s += std::abs(std::log(in.left_seconds) - ml);
         if (b != kPause) s += std::abs(std::log(in.right_seconds) - mr);
         if (in.unit.log_f0 > 0) s += 0.8 * std::abs(in.unit.log_f0 - log_f0_base);
-        s += 0.5 * (cep_distance(in.unit.cep_left, mean_l) + cep_distance(in.unit.cep_right, mean_r)) / spread;
+        s += 0.5 *
+             (cep_distance(in.unit.cep_left, mean_l) + cep_distance(in.unit.cep_right, mean_r)) /
+             spread;
         // A vowel or sonorant without pitch is a labelling or tracking slip.
         if ((is_voiced_phone(a) || is_voiced_phone(b)) && in.unit.log_f0 == 0) s += 3;
-        if ((a != kPause && in.left_seconds < 0.012f) || (b != kPause && in.right_seconds < 0.012f)) s += 1;
+        if ((a != kPause && in.left_seconds < 0.012f) || (b != kPause && in.right_seconds < 0.012f))
+            s += 1;
         score.push_back(s);
     }
     std::vector<int> chosen;
@@ -387,7 +404,9 @@ std::vector<int> choose(const std::vector<Instance>& all, const std::vector<int>
                 if (u.right_context == in.unit.right_context) s += 0.4;
                 if (u.before_pause == in.unit.before_pause) s += 0.2;
             }
-            if (kept.count({in.recording, in.label - 1}) || kept.count({in.recording, in.label + 1})) s -= 0.3;
+            if (kept.count({in.recording, in.label - 1}) ||
+                kept.count({in.recording, in.label + 1}))
+                s -= 0.3;
             if (s < best) {
                 best = s;
                 pick = k;
@@ -396,7 +415,8 @@ std::vector<int> choose(const std::vector<Instance>& all, const std::vector<int>
         taken[pick] = true;
         const int index = of_pair[pick];
         chosen.push_back(index);
-        kept.insert({all[static_cast<std::size_t>(index)].recording, all[static_cast<std::size_t>(index)].label});
+        kept.insert({all[static_cast<std::size_t>(index)].recording,
+                     all[static_cast<std::size_t>(index)].label});
     }
     return chosen;
 }
@@ -406,7 +426,8 @@ int margin_near(const std::vector<PitchMark>& marks, int at) {
     int widest = kUnvoicedMarkSpacing;
     const auto it = std::lower_bound(marks.begin(), marks.end(), at - 400,
                                      [](const PitchMark& m, int v) { return m.position < v; });
-    for (auto m = it; m != marks.end() && m->position <= at + 400; ++m) widest = std::max(widest, m->period);
+    for (auto m = it; m != marks.end() && m->position <= at + 400; ++m)
+        widest = std::max(widest, m->period);
     return widest * 3 / 2 + 8;
 }
 
@@ -421,7 +442,8 @@ void put(std::ostream& out, const T& value) {
 template <typename T>
 void put_vector(std::ostream& out, const std::vector<T>& v) {
     put<std::uint64_t>(out, v.size());
-    out.write(reinterpret_cast<const char*>(v.data()), static_cast<std::streamsize>(v.size() * sizeof(T)));
+    out.write(reinterpret_cast<const char*>(v.data()),
+              static_cast<std::streamsize>(v.size() * sizeof(T)));
 }
 template <typename T>
 T get(std::istream& in) {
@@ -459,7 +481,8 @@ VoiceInventory build_inventory(const std::string& corpus_dir, const InventoryOpt
     const int sign = polarity >= 0 ? 1 : -1;
     in_parallel(recs.size(), options.threads, [&](std::size_t i) {
         std::vector<float> x(recs[i].raw.size());
-        for (std::size_t k = 0; k < x.size(); ++k) x[k] = static_cast<float>(recs[i].raw[k]) / 32768.0f;
+        for (std::size_t k = 0; k < x.size(); ++k)
+            x[k] = static_cast<float>(recs[i].raw[k]) / 32768.0f;
         recs[i].marks = pitch_marks(x, recs[i].pitch, sign);
     });
 
@@ -469,15 +492,17 @@ VoiceInventory build_inventory(const std::string& corpus_dir, const InventoryOpt
 
     say("measuring the recorded diphones");
     std::vector<std::vector<Instance>> per_recording(recs.size());
-    in_parallel(recs.size(), options.threads,
-                [&](std::size_t i) { per_recording[i] = instances_of(recs[i], static_cast<int>(i)); });
+    in_parallel(recs.size(), options.threads, [&](std::size_t i) {
+        per_recording[i] = instances_of(recs[i], static_cast<int>(i));
+    });
     std::vector<Instance> all;
     for (auto& v : per_recording) all.insert(all.end(), v.begin(), v.end());
     per_recording.clear();
 
     std::vector<std::vector<int>> by_pair(kPhoneCount * kPhoneCount);
     for (std::size_t i = 0; i < all.size(); ++i)
-        by_pair[static_cast<std::size_t>(all[i].unit.left_phone * kPhoneCount + all[i].unit.right_phone)]
+        by_pair[static_cast<std::size_t>(all[i].unit.left_phone * kPhoneCount +
+                                         all[i].unit.right_phone)]
             .push_back(static_cast<int>(i));
     std::vector<int> order(by_pair.size());
     std::iota(order.begin(), order.end(), 0);
@@ -494,13 +519,15 @@ VoiceInventory build_inventory(const std::string& corpus_dir, const InventoryOpt
     std::map<std::pair<int, int>, int> unit_of;  // (recording, label) -> unit
     std::vector<int> kept_instances;
     for (const auto& c : chosen) kept_instances.insert(kept_instances.end(), c.begin(), c.end());
-    std::sort(kept_instances.begin(), kept_instances.end());  // recording order: contiguous pieces meet
+    std::sort(kept_instances.begin(),
+              kept_instances.end());  // recording order: contiguous pieces meet
     for (int index : kept_instances) {
         const Instance& in = all[static_cast<std::size_t>(index)];
         const Recording& r = recs[static_cast<std::size_t>(in.recording)];
         RecordedUnit u = in.unit;
         const int from = std::max(0, u.core_start - margin_near(r.marks, u.core_start));
-        const int to = std::min(static_cast<int>(r.raw.size()), u.core_end + margin_near(r.marks, u.core_end) + 1);
+        const int to = std::min(static_cast<int>(r.raw.size()),
+                                u.core_end + margin_near(r.marks, u.core_end) + 1);
         u.source_start = from;
         u.stored_start = static_cast<int>(inv.samples.size());
         u.length = to - from;
@@ -508,7 +535,8 @@ VoiceInventory build_inventory(const std::string& corpus_dir, const InventoryOpt
         u.boundary -= from;
         u.core_end -= from;
         for (int k = from; k < to; ++k) {
-            const float v = std::round(static_cast<float>(r.raw[static_cast<std::size_t>(k)]) * u.gain);
+            const float v =
+                std::round(static_cast<float>(r.raw[static_cast<std::size_t>(k)]) * u.gain);
             inv.samples.push_back(static_cast<std::int16_t>(std::clamp(v, -32768.0f, 32767.0f)));
         }
         u.mark_begin = static_cast<int>(inv.mark_position.size());
@@ -544,10 +572,12 @@ VoiceInventory build_inventory(const std::string& corpus_dir, const InventoryOpt
     for (std::size_t pair = 0; pair < by_pair.size(); ++pair) {
         int source = static_cast<int>(pair);
         if (chosen[pair].empty()) {
-            const int a = static_cast<int>(pair) / kPhoneCount, b = static_cast<int>(pair) % kPhoneCount;
+            const int a = static_cast<int>(pair) / kPhoneCount,
+                      b = static_cast<int>(pair) % kPhoneCount;
             float best = 1e30f;
             for (int other : recorded_pairs) {
-                const float d = phone_distance(a, other / kPhoneCount) + phone_distance(b, other % kPhoneCount);
+                const float d =
+                    phone_distance(a, other / kPhoneCount) + phone_distance(b, other % kPhoneCount);
                 if (d < best) {
                     best = d;
                     source = other;
@@ -558,7 +588,8 @@ VoiceInventory build_inventory(const std::string& corpus_dir, const InventoryOpt
         const auto& units = chosen[static_cast<std::size_t>(source)];
         for (std::size_t k = 0; k < units.size(); ++k) {
             const Instance& in = all[static_cast<std::size_t>(units[k])];
-            inv.candidates[pair * static_cast<std::size_t>(keep) + k] = unit_of.at({in.recording, in.label});
+            inv.candidates[pair * static_cast<std::size_t>(keep) + k] =
+                unit_of.at({in.recording, in.label});
         }
     }
     say("kept " + std::to_string(inv.units.size()) + " diphones of " + std::to_string(all.size()) +
@@ -601,7 +632,8 @@ VoiceInventory read_inventory(const std::string& path) {
     inv.substitution_cost = get_vector<float>(in);
     inv.durations = get_vector<float>(in);
     inv.prosody = get<ProsodyFigures>(in);
-    if (inv.candidates.size() != static_cast<std::size_t>(kPhoneCount * kPhoneCount * inv.candidates_per_pair) ||
+    if (inv.candidates.size() !=
+            static_cast<std::size_t>(kPhoneCount * kPhoneCount * inv.candidates_per_pair) ||
         inv.durations.size() != 2u * kPhoneCount)
         throw std::runtime_error("The voice inventory is damaged: " + path);
     return inv;

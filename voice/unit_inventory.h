@@ -33,20 +33,20 @@ struct RecordedUnit {
     int core_start = 0;
     int boundary = 0;
     int core_end = 0;
-    int left_context = 0;   // the phones around it in the recording
+    int left_context = 0;  // the phones around it in the recording
     int right_context = 0;
     bool before_pause = false;  // the right phone ends a phrase there
     float log_f0 = 0.0f;        // mean log pitch (Hz) over the core, 0 when unvoiced
     float f0_left = 0.0f;       // log pitch at the core's ends, 0 when unvoiced
     float f0_right = 0.0f;
-    float energy_left = 0.0f;   // log RMS around the core's ends
+    float energy_left = 0.0f;  // log RMS around the core's ends
     float energy_right = 0.0f;
     std::array<float, kJoinOrder> cep_left{};
     std::array<float, kJoinOrder> cep_right{};
     int mark_begin = 0;  // its pitch marks: [mark_begin, mark_end) of the mark arrays
     int mark_end = 0;
-    int next = -1;       // the kept unit recorded right after this one, or -1
-    float gain = 1.0f;   // stored sample = recorded sample x gain, rounded
+    int next = -1;      // the kept unit recorded right after this one, or -1
+    float gain = 1.0f;  // stored sample = recorded sample x gain, rounded
 };
 
 inline constexpr int kMelodySteps = 5;
@@ -57,7 +57,7 @@ struct ProsodyFigures {
     // Log pitch of a vowel against the base: [phrase ends a sentence]
     // [vowel stressed][fifth of the phrase's time it stands in].
     float melody[2][2][kMelodySteps] = {};
-    float comma_pause = 0.0f;     // seconds
+    float comma_pause = 0.0f;  // seconds
     float sentence_pause = 0.0f;
 };
 
