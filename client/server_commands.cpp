@@ -226,7 +226,7 @@ int run_say(const std::vector<std::string>& args) {
                 if (wav) {
                     std::vector<std::int16_t> samples(n);
                     for (std::size_t k = 0; k < n; ++k) {
-                        samples[k] = static_cast<std::int16_t>(pcm[2 * k] | pcm[2 * k + 1] << 8);
+                        samples[k] = static_cast<std::int16_t>(get_u16(pcm + 2 * k));
                     }
                     wav->write(samples.data(), n);
                 }

@@ -7,35 +7,6 @@
 
 namespace zelvan_tts {
 
-namespace {
-
-void put_f32(std::uint8_t* out, float value) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    put_u32(out, bits);
-}
-
-float get_f32(const std::uint8_t* in) {
-    const std::uint32_t bits = get_u32(in);
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-}  // namespace
-
-void put_u32(std::uint8_t* out, std::uint32_t value) {
-    out[0] = static_cast<std::uint8_t>(value);
-    out[1] = static_cast<std::uint8_t>(value >> 8);
-    out[2] = static_cast<std::uint8_t>(value >> 16);
-    out[3] = static_cast<std::uint8_t>(value >> 24);
-}
-
-std::uint32_t get_u32(const std::uint8_t* in) {
-    return std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 | std::uint32_t{in[2]} << 16 |
-           std::uint32_t{in[3]} << 24;
-}
-
 MessageHeader decode_header(const std::uint8_t* bytes) {
     return {get_u32(bytes), get_u32(bytes + 4)};
 }
@@ -95,9 +66,8 @@ std::vector<std::uint8_t> encode_audio_chunk(const std::vector<std::int16_t>& sa
     put_u32(out.data(), static_cast<std::uint32_t>(samples.size()));
     std::uint8_t* p = out.data() + 4;
     for (std::int16_t s : samples) {
-        const auto u = static_cast<std::uint16_t>(s);
-        *p++ = static_cast<std::uint8_t>(u);
-        *p++ = static_cast<std::uint8_t>(u >> 8);
+        put_u16(p, static_cast<std::uint16_t>(s));
+        p += 2;
     }
     return out;
 }

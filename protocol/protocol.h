@@ -3,6 +3,8 @@
 // by exactly that many payload bytes. No version, no magic, no checksum.
 #pragma once
 
+#include "shared/bytes/little_endian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -66,10 +68,6 @@ struct ErrorReply {
     std::uint32_t code;
     std::string message;
 };
-
-// Little-endian fields, whatever the host's byte order.
-void put_u32(std::uint8_t* out, std::uint32_t value);
-std::uint32_t get_u32(const std::uint8_t* in);
 
 MessageHeader decode_header(const std::uint8_t* bytes);
 
