@@ -8,7 +8,7 @@
 //   bench_report --linked-client info | say OUT.wav TEXT
 //                              (internal) the zelvan_tts command as it was
 //                              when it linked LibTorch, for comparison
-#include "client/wav_writer.h"
+#include "shared/audio/wav_writer.h"
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
 #include "engine/settings.h"

@@ -3,7 +3,7 @@
 #include "client/audio_player.h"
 #include "client/server_connection.h"
 #include "client/voice_choice.h"
-#include "client/wav_writer.h"
+#include "shared/audio/wav_writer.h"
 #include "client/word_labels.h"
 #include "engine/settings.h"
 #include "platform/utf8_path.h"

@@ -1,11 +1,11 @@
-#include "client/wav_writer.h"
+#include "shared/audio/wav_writer.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace zelvan_tts {
 namespace {
@@ -21,7 +21,7 @@ std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
 
 TEST(WavWriter, HeaderCarriesTheFinalSizes) {
     const std::string path = (std::filesystem::temp_directory_path() /
-                              ("zelvan_wav_" + std::to_string(getpid()) + ".wav"))
+                              ("zelvan_wav_" + std::to_string(std::random_device{}()) + ".wav"))
                                  .string();
     {
         WavWriter wav(path, 48000);

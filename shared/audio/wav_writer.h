@@ -1,14 +1,20 @@
-// A 16-bit PCM WAV file written as the audio arrives; the sizes in its
-// header are fixed when it is finished, so a stream of unknown length ends
-// up a well-formed file.
+// Mono 16-bit PCM WAV files: the canonical 44-byte header, a writer that
+// takes the audio as it arrives, and a one-call writer for audio already
+// in memory. The sizes in the header are fixed when the file is finished,
+// so a stream of unknown length ends up a well-formed file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace zelvan_tts {
+
+inline constexpr std::size_t kWavHeaderBytes = 44;
+
+// The header of a mono 16-bit PCM file holding `data_bytes` of samples.
+void make_wav_header(std::uint8_t* out, std::uint32_t sample_rate, std::uint32_t data_bytes);
 
 class WavWriter {
 public:
@@ -19,6 +25,10 @@ public:
     WavWriter& operator=(const WavWriter&) = delete;
 
     void write(const std::int16_t* samples, std::size_t count);
+
+    // Samples already in the file's byte order, two bytes each; a last odd
+    // byte is not a sample and is left out.
+    void write_pcm(const std::uint8_t* bytes, std::size_t count);
 
     // Writes the final sizes and closes the file; throws on a write error.
     void finish();
