@@ -11,53 +11,24 @@ namespace {
 
 constexpr char32_t kNoCodePoint = 0xFFFFFFFF;
 
-bool is_continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 bool is_ascii_letter(unsigned char b) { return ((b | 0x20) >= 'a') && ((b | 0x20) <= 'z'); }
 
-// Bytes taken by the character at pos: the length its lead byte announces,
-// cut at the end of the text and before the first byte that is not a
-// continuation byte. On well-formed UTF-8 this is the character; on a broken
-// sequence it keeps the following letters from being swallowed.
-std::size_t char_extent(std::string_view text, std::size_t pos) {
-    const std::size_t announced = utf8_char_length(static_cast<unsigned char>(text[pos]));
-    const std::size_t limit = std::min(announced, text.size() - pos);
-    std::size_t length = 1;
-    while (length < limit && is_continuation(static_cast<unsigned char>(text[pos + length])))
-        ++length;
-    return length;
+// The code point at pos by the shared lenient decoder, with pos moved past
+// it; a byte that starts no well-formed character gives kNoCodePoint (which
+// no table key equals) rather than U+FFFD, which a table could hold.
+char32_t next_code_point(std::string_view text, std::size_t& pos) {
+    const std::size_t start = pos;
+    const char32_t cp = decode_utf8(text, pos);
+    return cp == 0xFFFD && pos - start == 1 ? kNoCodePoint : cp;
 }
 
-// The code point of one well-formed UTF-8 character, or kNoCodePoint for a
-// cut, overlong or otherwise broken sequence (which no table key can equal).
+// The code point of a text that is exactly one well-formed UTF-8 character,
+// else kNoCodePoint: table keys must be, and lookups by bytes match only them.
 char32_t decode_character(std::string_view character) {
-    const auto* p = reinterpret_cast<const unsigned char*>(character.data());
-    const std::size_t length = character.size();
-    if (length == 0 || utf8_char_length(p[0]) != length) return kNoCodePoint;
-    for (std::size_t i = 1; i < length; ++i) {
-        if (!is_continuation(p[i])) return kNoCodePoint;
-    }
-    char32_t cp = 0;
-    char32_t least = 0;
-    switch (length) {
-        case 1:
-            if (p[0] >= 0x80) return kNoCodePoint;  // stray continuation or invalid lead
-            return p[0];
-        case 2:
-            cp = (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F);
-            least = 0x80;
-            break;
-        case 3:
-            cp = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
-            least = 0x800;
-            break;
-        default:
-            cp = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
-                 (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
-            least = 0x10000;
-            break;
-    }
-    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kNoCodePoint;
-    return cp;
+    if (character.empty()) return kNoCodePoint;
+    std::size_t pos = 0;
+    const char32_t cp = next_code_point(character, pos);
+    return pos == character.size() ? cp : kNoCodePoint;
 }
 
 // Output buffer that copies unchanged stretches of the input in one piece.
@@ -111,7 +82,11 @@ std::string_view CharMap::find(std::string_view character) const {
 PrefixMap::PrefixMap(std::initializer_list<TranslitEntry> entries)
     : entries_(entries), by_first_(entries) {
     for (const TranslitEntry& entry : entries_) {
-        if (entry.key.empty() || entry.value.empty()) {
+        // A key starts with a whole character: apply_script_map steps through
+        // a broken sequence byte by byte and must find no key inside it.
+        std::size_t first_end = 0;
+        if (entry.key.empty() || entry.value.empty() ||
+            next_code_point(entry.key, first_end) == kNoCodePoint) {
             throw std::logic_error("transliteration table: bad multi-character entry");
         }
     }
@@ -408,16 +383,11 @@ std::string apply_script_map(std::string_view text, const CharMap& letters,
                 continue;
             }
         }
-        const auto lead = static_cast<unsigned char>(text[pos]);
-        std::size_t length = 1;
-        char32_t cp = lead;
-        if (lead >= 0x80) {
-            length = char_extent(text, pos);
-            cp = decode_character(text.substr(pos, length));
-        }
-        const std::string_view value = letters.find(cp);
-        if (!value.empty()) out.replace(pos, length, value);
-        pos += length;
+        // A broken sequence goes one byte at a time: its continuation bytes
+        // start neither a character nor a key, so they stay as they are.
+        const std::size_t start = pos;
+        const std::string_view value = letters.find(next_code_point(text, pos));
+        if (!value.empty()) out.replace(start, pos - start, value);
     }
     return out.finish();
 }

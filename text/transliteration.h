@@ -50,7 +50,8 @@ private:
 // the keys that match at one position the longest wins.
 class PrefixMap {
 public:
-    // Throws std::logic_error on an empty key, a duplicate key or an empty value.
+    // Throws std::logic_error on an empty key, a key that does not start with
+    // a well-formed UTF-8 character, a duplicate key or an empty value.
     PrefixMap(std::initializer_list<TranslitEntry> entries);
 
     std::size_t size() const { return entries_.size(); }
