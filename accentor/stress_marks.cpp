@@ -1,6 +1,7 @@
 #include "accentor/stress_marks.h"
 
 #include "shared/symbols/code_points.h"
+#include "shared/symbols/languages.h"
 
 #include <algorithm>
 #include <bitset>
@@ -76,10 +77,7 @@ void add_word_piece(std::vector<TokenRecord>& records, std::string_view piece) {
 }  // namespace
 
 std::string accentor_language(std::string_view iso639_3) {
-    if (iso639_3 == "rus") return "ru";
-    if (iso639_3 == "bel") return "by";
-    if (iso639_3 == "ukr") return "ua";
-    return {};
+    return language_profile(iso639_3).accentor;
 }
 
 VowelSets vowel_sets(std::string_view lang) {

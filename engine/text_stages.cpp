@@ -4,6 +4,7 @@
 #include "homosolver/homograph_stage.h"
 #include "homosolver/homograph_window.h"
 #include "platform/debug_output.h"
+#include "shared/symbols/languages.h"
 #include "text/normalization.h"
 #include "text/transliteration.h"
 
@@ -60,7 +61,7 @@ ProcessedText process_block(std::string_view text, std::size_t begin, std::size_
     out.numbers = normalize_numbers(text.substr(begin, end - begin), lang);
     out.dictionary =
         options.dictionary ? options.dictionary->apply(out.numbers, lang) : out.numbers;
-    if (options.settings.enable_homosolver && lang == "rus") {
+    if (options.settings.enable_homosolver && language_profile(lang).homographs) {
         // The homograph step reads the words around a block as the whole
         // text would show them to it.
         const std::string before = context_before(text, begin, spell);
@@ -73,7 +74,7 @@ ProcessedText process_block(std::string_view text, std::size_t begin, std::size_
     // Homographs first: the stress stage leaves the words they mark alone.
     out.stress =
         options.settings.enable_accentor ? apply_accentor(out.homographs, lang) : out.homographs;
-    if (lang == "rus" || lang == "bel" || lang == "ukr") {
+    if (language_profile(lang).stress_lines) {
         const auto write = [&options](const std::string& line) {
             if (options.log) {
                 options.log(line);

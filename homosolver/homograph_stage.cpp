@@ -3,6 +3,7 @@
 #include "homosolver/homosolver.h"
 #include "engine/search_paths.h"
 #include "engine/stage_registry.h"
+#include "shared/symbols/languages.h"
 
 #include <algorithm>
 #include <memory>
@@ -37,7 +38,7 @@ std::string apply_homosolver(std::string_view text, std::size_t begin, std::size
     end = std::min(end, text.size());
     begin = std::min(begin, end);
     const std::string_view part = text.substr(begin, end - begin);
-    if (language != "rus") return std::string(part);
+    if (!language_profile(language).homographs) return std::string(part);
     try {
         const std::shared_ptr<HomoSolver> solver = get_homosolver();
         if (!solver->initialized) return std::string(part);

@@ -1,5 +1,7 @@
 #include "speechd/voice_settings.h"
 
+#include "shared/symbols/languages.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -14,19 +16,6 @@ std::string lower(std::string_view s) {
     for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
-
-struct Language {
-    const char* iso639_3;
-    const char* code;  // what speech-dispatcher shows and sends
-};
-
-// The twenty languages of the voice table.
-const Language kLanguages[] = {
-    {"aze", "az"},  {"bak", "ba"},  {"bel", "be"},  {"chv", "cv"},  {"myv", "myv"},
-    {"hye", "hy"},  {"kat", "ka"},  {"kaz", "kk"},  {"kbd", "kbd"}, {"kir", "ky"},
-    {"kjh", "kjh"}, {"mdf", "mdf"}, {"rus", "ru"},  {"sah", "sah"}, {"tat", "tt"},
-    {"tgk", "tg"},  {"udm", "udm"}, {"ukr", "uk"},  {"uzb", "uz"},  {"xal", "xal"},
-};
 
 // Given names of the voice table that are women's names.
 const char* const kWomen[] = {"aysel",  "gulnara", "aigul",  "zilya",   "alesya",
@@ -121,19 +110,19 @@ float volume_gain(int volume) {
 }
 
 std::string language_code(std::string_view iso) {
-    for (const Language& l : kLanguages)
-        if (iso == l.iso639_3) return l.code;
-    return std::string(iso);
+    const char* two_letter = language_profile(iso).two_letter;
+    return *two_letter != '\0' ? two_letter : std::string(iso);
 }
 
 std::string iso639_3(std::string_view language) {
     std::string primary = lower(language.substr(0, language.find_first_of("-_.@")));
-    for (const Language& l : kLanguages)
-        if (primary == l.iso639_3 || primary == l.code) return l.iso639_3;
-    // Codes of the same languages that speech-dispatcher users may know.
-    if (primary == "erz") return "myv";
-    if (primary == "arm") return "hye";
-    if (primary == "geo") return "kat";
+    for (const LanguageProfile& l : language_profiles) {
+        if (primary == l.iso639_3 || (*l.two_letter != '\0' && primary == l.two_letter)) {
+            return l.iso639_3;
+        }
+        // Codes of the same languages that speech-dispatcher users may know.
+        if (primary == l.voice_key || primary == l.iso639_2b) return l.iso639_3;
+    }
     return std::string();
 }
 

@@ -1,5 +1,7 @@
 #include "text/normalization.h"
 
+#include "shared/symbols/languages.h"
+
 namespace zelvan_tts {
 namespace {
 
@@ -33,7 +35,8 @@ std::string expand_numbers(const Num2Words& converter, std::string_view text) {
 }
 
 std::string normalize_numbers(std::string_view text, std::string_view lang) {
-    if (lang == "kat") return expand_numbers(Num2WordsKa::instance(), text);
+    if (language_profile(lang).numbers == NumberReader::Georgian)
+        return expand_numbers(Num2WordsKa::instance(), text);
     return expand_numbers(Num2WordsRu::instance(), text);
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "shared/symbols/code_points.h"
+#include "shared/symbols/languages.h"
 
 namespace zelvan_tts {
 namespace {
@@ -420,16 +421,22 @@ std::string apply_latin_map(std::string_view text) {
 
 std::string transliterate(std::string_view text, std::string_view lang) {
     std::string result;
-    if (lang == "kat") {
-        result = apply_script_map(text, georgian_letters());
-    } else if (lang == "aze") {
-        result = apply_script_map(text, azerbaijani_letters());
-    } else if (lang == "hye") {
-        result = apply_script_map(text, armenian_letters());
-    } else if (lang == "uzb") {
-        result = apply_script_map(text, uzbek_letters(), &uzbek_multi_keys());
-    } else {
-        result.assign(text.data(), text.size());
+    switch (language_profile(lang).script) {
+        case ScriptTable::Georgian:
+            result = apply_script_map(text, georgian_letters());
+            break;
+        case ScriptTable::Azerbaijani:
+            result = apply_script_map(text, azerbaijani_letters());
+            break;
+        case ScriptTable::Armenian:
+            result = apply_script_map(text, armenian_letters());
+            break;
+        case ScriptTable::Uzbek:
+            result = apply_script_map(text, uzbek_letters(), &uzbek_multi_keys());
+            break;
+        case ScriptTable::None:
+            result.assign(text.data(), text.size());
+            break;
     }
     // Latin letters left over (or produced, like the Georgian h) are read with
     // the Latin tables in every language.

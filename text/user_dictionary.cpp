@@ -1,7 +1,7 @@
 #include "text/user_dictionary.h"
 
 #include "shared/symbols/code_points.h"
-#include "shared/symbols/speakers.h"
+#include "shared/symbols/languages.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -188,18 +188,14 @@ std::string dictionary_language(std::string_view name) {
         if (!((c | 0x20) >= 'a' && (c | 0x20) <= 'z')) return {};
         code.push_back(static_cast<char>(c | 0x20));
     }
-    // Two-letter codes of the languages, and the names users know from the
-    // voice keys (erz) and the stress models' folders (ua, by).
-    static const std::pair<const char*, const char*> aliases[] = {
-        {"ru", "rus"}, {"uk", "ukr"}, {"ua", "ukr"}, {"be", "bel"},  {"by", "bel"}, {"kk", "kaz"},
-        {"tt", "tat"}, {"ba", "bak"}, {"hy", "hye"}, {"ka", "kat"},  {"az", "aze"}, {"uz", "uzb"},
-        {"ky", "kir"}, {"tg", "tgk"}, {"cv", "chv"}, {"erz", "myv"},
-    };
-    for (const auto& [alias, lang] : aliases) {
-        if (code == alias) return lang;
-    }
-    for (const SpeakerInfo& speaker : speakers) {
-        if (code == speaker.lang) return code;
+    // The codes themselves, their two-letter codes, and the names users know
+    // from the voice keys (erz) and the stress models' folders (ua, by).
+    for (const LanguageProfile& profile : language_profiles) {
+        const bool two_letter = *profile.two_letter != '\0' && code == profile.two_letter;
+        const bool accentor = *profile.accentor != '\0' && code == profile.accentor;
+        if (code == profile.iso639_3 || two_letter || code == profile.voice_key || accentor) {
+            return profile.iso639_3;
+        }
     }
     return {};
 }
