@@ -1,15 +1,13 @@
 // The stress model of one language with its n-gram and exception lists, and
-// the stress stage proper. LibTorch types are only declared here.
+// the stress stage proper.
 #pragma once
+
+#include "accentor/stress_model.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
-
-namespace torch::jit {
-struct Module;
-}  // namespace torch::jit
 
 namespace zelvan_tts {
 
@@ -38,9 +36,8 @@ public:
     // restores its quantised embedding. False when it cannot be read or loaded.
     bool load_model(const std::string& path);
 
-    // Reads the n-gram list and hands it to the model's embedding as
-    // ngram_dict. False when the list is unreadable or the model takes no
-    // ngram_dict.
+    // Reads the n-gram list and hands it to the model. False when the list
+    // is unreadable or the model takes no n-gram index.
     bool load_ngrams(const std::string& path);
 
     // Reads the exception list; lines that do not parse are skipped.
@@ -53,7 +50,7 @@ public:
 
     bool initialized = false;
     std::string lang;
-    std::unique_ptr<torch::jit::Module> model;
+    std::unique_ptr<StressModel> model;
     std::unordered_map<std::string, std::int32_t> ngram_index;
     std::unordered_map<std::string, StressException> exceptions;
     std::string vowels_lower;

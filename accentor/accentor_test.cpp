@@ -2,6 +2,7 @@
 
 #include "accentor/stress_marks.h"
 #include "accentor/stress_models_root.h"
+#include "accentor/torch_stress_model.h"
 #include "tools/data_file_writer.h"
 #include "tools/test_accentor_models.h"
 
@@ -28,8 +29,11 @@ tm::StressModelDesign three_words(tm::StressEmbedding embedding = tm::StressEmbe
 
 std::map<std::string, std::int64_t> model_ngram_dict(const Accentor& accentor) {
     std::map<std::string, std::int64_t> out;
-    const auto dict =
-        accentor.model->attr("embedding").toModule().attr("ngram_dict").toGenericDict();
+    const auto dict = stress_module(*accentor.model)
+                          ->attr("embedding")
+                          .toModule()
+                          .attr("ngram_dict")
+                          .toGenericDict();
     for (const auto& entry : dict) out[entry.key().toStringRef()] = entry.value().toInt();
     return out;
 }
@@ -125,7 +129,8 @@ TEST_F(AccentorFiles, QuantisedEmbeddingIsRestoredOnlyWhenComplete) {
         tm::write_stress_model(model, design);
         Accentor accentor;
         ASSERT_TRUE(accentor.load_model(model));
-        const torch::jit::Module table = accentor.model->attr("embedding").toModule();
+        const torch::jit::Module table =
+            stress_module(*accentor.model)->attr("embedding").toModule();
         const at::Tensor weight = table.attr("weight").toTensor();
         ASSERT_EQ(weight.scalar_type(), at::kFloat) << static_cast<int>(embedding);
         // Row 1 is корова {2, 1.5, 0} padded with -50; the last row is UNK.
@@ -200,6 +205,34 @@ TEST_F(AccentorFiles, InitializeNeedsModelAndNgramList) {
     other.initialize("xx");
     EXPECT_FALSE(other.initialized);
     EXPECT_EQ(other.vowels_upper, vowel_sets("ru").upper);
+}
+
+// A plain C++ model in the TorchScript model's place: the first vowel of
+// every word, ё wherever that vowel is the first е.
+class FirstVowel : public StressModel {
+public:
+    bool take_ngrams(const std::unordered_map<std::string, std::int32_t>&) override { return true; }
+    bool choose(std::vector<std::string> words, StressChoices& out) const override {
+        out.stress.assign(words.size(), 0);
+        out.yo.assign(words.size(), 1);
+        out.has_yo = true;
+        return answers;
+    }
+    bool answers = true;
+};
+
+TEST(AccentorModelSeam, PlainModelStressesWordsAndExceptionsStillWin) {
+    Accentor accentor;
+    accentor.lang = "ru";
+    accentor.vowels_lower = vowel_sets("ru").lower;
+    accentor.vowels_upper = vowel_sets("ru").upper;
+    accentor.exceptions["замок"] = {1, -1};
+    auto model = std::make_unique<FirstVowel>();
+    FirstVowel& fake = *model;
+    accentor.model = std::move(model);
+    EXPECT_EQ(accentor.process("елка, молоко и замок"), "+ёлка, м+олоко +и з+амок");
+    fake.answers = false;
+    EXPECT_EQ(accentor.process("елка, молоко"), "елка, молоко") << "output of the wrong kind";
 }
 
 }  // namespace

@@ -41,4 +41,22 @@ bool load_encrypted_module(const std::string& path, torch::jit::Module& module) 
     return true;
 }
 
+void restore_quantised_weight(torch::jit::Module& table, const at::Tensor& scale,
+                              const at::Tensor& zero_point) noexcept {
+    try {
+        const at::Tensor weight = table.attr("weight").toTensor().clone();
+        const at::Tensor restored = scale * (weight - zero_point);
+        for (const auto& parameter : table.named_parameters(/*recurse=*/true)) {
+            if (parameter.name == "weight") {
+                // The parameter object stays; its storage, shape and type become
+                // the restored tensor's.
+                at::Tensor(parameter.value).set_data(restored);
+                break;
+            }
+        }
+    } catch (...) {
+        // The table stays as loaded.
+    }
+}
+
 }  // namespace zelvan_tts

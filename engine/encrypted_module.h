@@ -1,8 +1,12 @@
 // TorchScript modules stored in encrypted data files (the voice model, the
-// stress models, the homograph model).
+// stress models, the homograph model), and what loading them takes.
 #pragma once
 
 #include <string>
+
+namespace at {
+class Tensor;
+}  // namespace at
 
 namespace torch::jit {
 struct Module;
@@ -15,5 +19,12 @@ namespace zelvan_tts {
 // when the file cannot be read or decrypted; LibTorch's own errors (not an
 // archive, unknown operators) propagate.
 bool load_encrypted_module(const std::string& path, torch::jit::Module& module);
+
+// An embedding table stored quantised as W holds S * (W - Z): the "weight"
+// parameter of `table` becomes scale * (weight - zero_point), in place, so
+// that the model's code reads the restored values. On any failure the table
+// stays as loaded.
+void restore_quantised_weight(torch::jit::Module& table, const at::Tensor& scale,
+                              const at::Tensor& zero_point) noexcept;
 
 }  // namespace zelvan_tts

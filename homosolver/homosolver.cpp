@@ -1,11 +1,9 @@
 #include "homosolver/homosolver.h"
 
 #include "engine/data_files.h"
-#include "engine/encrypted_module.h"
 #include "engine/search_paths.h"
 #include "platform/utf8_path.h"
 
-#include <torch/script.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -59,29 +57,6 @@ std::optional<std::int32_t> token_id_from_json(const nlohmann::json& value) {
         return static_cast<std::int32_t>(n);
     }
     return std::nullopt;
-}
-
-// Turns the stored quantised word-embedding table into floats, once:
-// scale * (weight - zero_point). A model that lacks any of the pieces keeps
-// its table as stored.
-void restore_word_embeddings(torch::jit::Module& module) {
-    try {
-        const torch::jit::Module bert = module.attr("bert").toModule();
-        const torch::jit::Module embeddings = bert.attr("embeddings").toModule();
-        const torch::jit::Module word_embeddings = embeddings.attr("word_embeddings").toModule();
-        const at::Tensor scale = bert.attr("scale").toTensor();
-        const at::Tensor zero_point = bert.attr("zero_point").toTensor();
-        const at::Tensor weight = word_embeddings.attr("weight").toTensor().clone();
-        const at::Tensor restored = scale * (weight - zero_point);
-        for (const auto& parameter : word_embeddings.named_parameters(/*recurse=*/true)) {
-            if (parameter.name == "weight") {
-                parameter.value.set_data(restored);
-                break;
-            }
-        }
-    } catch (const std::exception&) {
-        // The module stays as loaded.
-    }
 }
 
 }  // namespace
@@ -169,16 +144,9 @@ bool HomoSolver::load_homodict(const std::string& path) {
 }
 
 bool HomoSolver::load_model(const std::string& path) {
-    torch::NoGradGuard no_grad;
-    auto module = std::make_unique<torch::jit::Module>();
-    try {
-        if (!load_encrypted_module(path, *module)) return false;
-        module->eval();
-    } catch (const std::exception&) {
-        return false;
-    }
-    restore_word_embeddings(*module);
-    model = std::move(module);
+    std::unique_ptr<HomographModel> loaded = load_homograph_model(path);
+    if (!loaded) return false;
+    model = std::move(loaded);
     return true;
 }
 
@@ -208,13 +176,8 @@ std::string HomoSolver::resolve(std::string_view text, std::size_t begin, std::s
     std::vector<HomographOccurrence> occurrences = find_homographs(output, homodict);
     if (occurrences.empty()) return output;
 
-    struct BatchRow {
-        std::vector<std::int32_t> ids;
-        std::int64_t open;
-        std::int64_t close;
-        const HomographOccurrence* occurrence;
-    };
-    std::vector<BatchRow> rows;
+    std::vector<HomographRow> rows;
+    std::vector<const HomographOccurrence*> row_occurrences;
     PieceCache cache;
     for (HomographOccurrence& occurrence : occurrences) {
         // Rows see the occurrence where it stands in the whole text.
@@ -227,7 +190,8 @@ std::string HomoSolver::resolve(std::string_view text, std::size_t begin, std::s
         if (open == ids.end() || close == ids.end()) continue;
         const std::int64_t open_index = open - ids.begin();
         const std::int64_t close_index = close - ids.begin();
-        rows.push_back({std::move(ids), open_index, close_index, &occurrence});
+        rows.push_back({std::move(ids), open_index, close_index});
+        row_occurrences.push_back(&occurrence);
     }
     if (rows.empty()) return output;
     if (!model) throw std::runtime_error("Homograph model not loaded");
@@ -238,36 +202,19 @@ std::string HomoSolver::resolve(std::string_view text, std::size_t begin, std::s
     choices.reserve(rows.size());
     for (std::size_t first = 0; first < rows.size(); first += kHomographBatchRows) {
         const std::size_t last = std::min(rows.size(), first + kHomographBatchRows);
-        std::size_t longest = 0;
-        for (std::size_t i = first; i < last; ++i) longest = std::max(longest, rows[i].ids.size());
-        const auto batch = static_cast<std::int64_t>(last - first);
-        const auto width = static_cast<std::int64_t>(longest);
-        at::Tensor ids =
-            torch::full({batch, width}, static_cast<std::int64_t>(pad_id), torch::kLong);
-        at::Tensor opens = torch::empty({batch}, torch::kLong);
-        at::Tensor closes = torch::empty({batch}, torch::kLong);
-        {
-            auto id_rows = ids.accessor<std::int64_t, 2>();
-            auto open_at = opens.accessor<std::int64_t, 1>();
-            auto close_at = closes.accessor<std::int64_t, 1>();
-            for (std::int64_t i = 0; i < batch; ++i) {
-                const BatchRow& row = rows[first + static_cast<std::size_t>(i)];
-                for (std::size_t j = 0; j < row.ids.size(); ++j)
-                    id_rows[i][static_cast<std::int64_t>(j)] = row.ids[j];
-                open_at[i] = row.open;
-                close_at[i] = row.close;
-            }
+        const std::vector<HomographRow> batch(
+            std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(first)),
+            std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(last)));
+        const std::vector<float> picked = model->choose(batch, pad_id);
+        if (picked.size() != batch.size()) {
+            throw std::runtime_error("Homograph model gave a choice count unlike its rows");
         }
-        c10::InferenceMode inference;
-        const at::Tensor logits = model->forward({ids, opens, closes}).toTensor();
-        // Half to even: a logit of exactly 0 picks the first variant.
-        const at::Tensor picked = torch::round(torch::sigmoid(logits));
-        for (std::int64_t i = 0; i < batch; ++i) choices.push_back(picked[i].item<float>());
+        choices.insert(choices.end(), picked.begin(), picked.end());
     }
 
     std::ptrdiff_t shift = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const HomographOccurrence& occurrence = *rows[i].occurrence;
+    for (std::size_t i = 0; i < row_occurrences.size(); ++i) {
+        const HomographOccurrence& occurrence = *row_occurrences[i];
         const float x = choices[i];
         std::vector<std::string> variants = homodict.at(occurrence.key);
         if (variants.empty()) continue;  // nothing to choose: the word stays as written

@@ -1,8 +1,9 @@
 // The homograph classifier and its resources: a BERT-style TorchScript
 // model, its word-piece vocabulary and the dictionary of homographs with
-// their stressed variants. LibTorch types are only declared here.
+// their stressed variants.
 #pragma once
 
+#include "homosolver/homograph_model.h"
 #include "homosolver/homograph_text.h"
 #include "homosolver/homograph_window.h"
 #include "homosolver/wordpiece_tokenizer.h"
@@ -11,10 +12,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace torch::jit {
-struct Module;
-}  // namespace torch::jit
 
 namespace zelvan_tts {
 
@@ -67,7 +64,7 @@ public:
                                   PieceCache& cache) const;
 
     bool initialized = false;
-    std::unique_ptr<torch::jit::Module> model;
+    std::unique_ptr<HomographModel> model;
     HomographDictionary homodict;
     WordPieceVocab vocab;
     std::int32_t cls_id = 2;
