@@ -1,8 +1,8 @@
 #include "accentor/accentor.h"
 
 #include "accentor/stress_marks.h"
-#include "engine/data_files.h"
-#include "engine/search_paths.h"
+#include "core/data_files.h"
+#include "core/search_paths.h"
 
 #include <sstream>
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include "accentor/accentor.h"
 #include "accentor/stress_marks.h"
-#include "engine/search_paths.h"
+#include "core/search_paths.h"
 
 namespace zelvan_tts {
 

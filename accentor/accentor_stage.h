@@ -3,7 +3,7 @@
 // stage is switched off. No LibTorch here.
 #pragma once
 
-#include "engine/stage_registry.h"
+#include "core/stage_registry.h"
 
 #include <memory>
 #include <string>

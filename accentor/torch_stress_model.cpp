@@ -1,6 +1,6 @@
 #include "accentor/torch_stress_model.h"
 
-#include "engine/encrypted_module.h"
+#include "core/encrypted_module.h"
 
 #include <torch/script.h>
 

@@ -11,7 +11,7 @@
 #include "shared/audio/wav_writer.h"
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
-#include "engine/settings.h"
+#include "core/settings.h"
 #include "engine/text_chunks.h"
 #include "engine/text_stages.h"
 #include "engine/voice_model.h"

@@ -3,7 +3,7 @@
 // (goal: at least 100). Reads the demo voice the build wrote into
 // build/models, where the programs find it.
 #include "engine/model_constants.h"
-#include "engine/search_paths.h"
+#include "core/search_paths.h"
 #include "engine/voice_model.h"
 #include "shared/symbols/symbols.h"
 

@@ -12,10 +12,10 @@
 // The voices default to the build's: <bin>/../models (the recorded voice and
 // the demo stages) and <bin>/../models-formant. --tsv prints every figure as
 // one line "figure<TAB>value<TAB>unit<TAB>command" on stdout.
-#include "engine/encrypted_module.h"
+#include "core/encrypted_module.h"
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
-#include "engine/settings.h"
+#include "core/settings.h"
 #include "engine/text_stages.h"
 #include "engine/voice_model.h"
 #include "tools/torchscript_packing.h"

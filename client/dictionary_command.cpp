@@ -1,7 +1,7 @@
 #include "client/dictionary_command.h"
 
 #include "client/server_commands.h"
-#include "engine/settings.h"
+#include "core/settings.h"
 #include "platform/utf8_path.h"
 #include "text/user_dictionary.h"
 

@@ -1,6 +1,6 @@
 #include "client/dictionary_command.h"
 
-#include "engine/settings.h"
+#include "core/settings.h"
 #include "platform/named_signal.h"
 #include "platform/object_names.h"
 #include "text/user_dictionary.h"

@@ -13,7 +13,7 @@
 #include "client/server_commands.h"
 #include "client/text_preview.h"
 #include "client/voice_choice.h"
-#include "engine/settings.h"
+#include "core/settings.h"
 
 #include <iostream>
 #include <iterator>

@@ -5,7 +5,7 @@
 #include "client/voice_choice.h"
 #include "shared/audio/wav_writer.h"
 #include "client/word_labels.h"
-#include "engine/settings.h"
+#include "core/settings.h"
 #include "platform/utf8_path.h"
 #include "text/user_dictionary.h"
 #include "engine/model_constants.h"

@@ -2,7 +2,7 @@
 // texts, check boxes, status line and buttons of the Windows dialog.
 
 #include "config_dialog/settings_dialog.h"
-#include "engine/settings.h"
+#include "core/settings.h"
 
 #include <gtk/gtk.h>
 

@@ -1,6 +1,6 @@
 #include "config_dialog/settings_dialog.h"
 
-#include "engine/settings.h"
+#include "core/settings.h"
 
 namespace zelvan_tts {
 

@@ -1,6 +1,6 @@
 #include "config_dialog/settings_dialog.h"
 
-#include "engine/settings.h"
+#include "core/settings.h"
 #include "platform/named_signal.h"
 #include "platform/named_signal_cleanup.h"
 #include "platform/object_names.h"

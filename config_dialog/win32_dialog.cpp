@@ -3,7 +3,7 @@
 
 #include "config_dialog/resource.h"
 #include "config_dialog/settings_dialog.h"
-#include "engine/settings.h"
+#include "core/settings.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 #include "accentor/accentor_stage.h"
 #include "demo/homograph_demo.h"
 #include "demo/stress_features.h"
-#include "engine/data_files.h"
+#include "core/data_files.h"
 #include "engine/text_stages.h"
 #include "engine/word_spans.h"
 #include "text/user_dictionary.h"

@@ -2,7 +2,7 @@
 
 #include "accentor/accentor_stage.h"
 #include "engine/model_constants.h"
-#include "engine/search_paths.h"
+#include "core/search_paths.h"
 #include "engine/voice_model.h"
 #include "homosolver/homograph_stage.h"
 #include "platform/utf8_path.h"

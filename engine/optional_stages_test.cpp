@@ -3,7 +3,7 @@
 #include "engine/pipeline.h"
 
 #include "accentor/accentor_stage.h"
-#include "engine/settings.h"
+#include "core/settings.h"
 #include "engine/text_stages.h"
 #include "engine/voice_model.h"
 #include "homosolver/homograph_stage.h"

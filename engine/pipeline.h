@@ -3,7 +3,7 @@
 // volume, speed and pitch, delivered block by block.
 #pragma once
 
-#include "engine/settings.h"
+#include "core/settings.h"
 #include "engine/text_stages.h"
 #include "engine/voice.h"
 #include "engine/word_spans.h"

@@ -9,7 +9,7 @@
 // together, are exactly what the whole text would give.
 #pragma once
 
-#include "engine/settings.h"
+#include "core/settings.h"
 #include "text/user_dictionary.h"
 #include "engine/text_blocks.h"
 

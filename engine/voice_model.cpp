@@ -1,6 +1,6 @@
 #include "engine/voice_model.h"
 
-#include "engine/encrypted_module.h"
+#include "core/encrypted_module.h"
 #include "platform/utf8_path.h"
 
 #include <ATen/Parallel.h>

@@ -2,7 +2,7 @@
 // rest is: a whole file as found on disk (the decryption reader and the gzip
 // reader on top of it), or a payload that is encrypted with the program key
 // first, so that the gzip reader's inflation sees arbitrary bytes.
-#include "engine/data_files.h"
+#include "core/data_files.h"
 #include "fuzz/fuzz_support.h"
 #include "tools/data_file_writer.h"
 

@@ -1,6 +1,6 @@
 // The settings file reader on arbitrary file contents: it never fails and
 // never throws, whatever the file holds.
-#include "engine/settings.h"
+#include "core/settings.h"
 #include "fuzz/fuzz_support.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "homosolver/homograph_stage.h"
 
 #include "homosolver/homosolver.h"
-#include "engine/search_paths.h"
-#include "engine/stage_registry.h"
+#include "core/search_paths.h"
+#include "core/stage_registry.h"
 #include "shared/symbols/languages.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "homosolver/homosolver.h"
 
-#include "engine/data_files.h"
-#include "engine/search_paths.h"
+#include "core/data_files.h"
+#include "core/search_paths.h"
 #include "platform/utf8_path.h"
 
 #include <nlohmann/json.hpp>

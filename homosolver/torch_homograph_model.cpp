@@ -1,6 +1,6 @@
 #include "homosolver/torch_homograph_model.h"
 
-#include "engine/encrypted_module.h"
+#include "core/encrypted_module.h"
 
 #include <torch/script.h>
 

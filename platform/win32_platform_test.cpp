@@ -1,7 +1,7 @@
 // The platform services against Windows itself (run under Wine on the build
 // machine). Cases that need a second process start platform_test_peer.
-#include "engine/data_files.h"
-#include "engine/settings.h"
+#include "core/data_files.h"
+#include "core/settings.h"
 #include "platform/app_data.h"
 #include "platform/console_window.h"
 #include "platform/debug_output.h"

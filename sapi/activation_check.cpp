@@ -10,8 +10,8 @@
 //
 // Exit code 0 when every check holds, 1 otherwise.
 #include "sapi/class_ids.h"
-#include "sapi/com/com_ptr.h"
-#include "sapi/com/sdk.h"
+#include "com/com_ptr.h"
+#include "com/sdk.h"
 
 #include <shellapi.h>
 

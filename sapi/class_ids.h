@@ -1,7 +1,7 @@
 // The two classes this library registers and serves.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 
 namespace zelvan_tts::sapi {
 

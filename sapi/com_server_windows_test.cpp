@@ -2,7 +2,7 @@
 // live-object count behind DllCanUnloadNow, and the engine object of a
 // library that cannot synthesise here (no model, or no LibTorch at all).
 #include "sapi/class_ids.h"
-#include "sapi/com/com_ptr.h"
+#include "com/com_ptr.h"
 #include "sapi/engine_object_checks.h"
 #include "sapi/test_object_token.h"
 #include "sapi/windows_plugin.h"

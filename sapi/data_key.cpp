@@ -1,6 +1,6 @@
 #include "sapi/data_key.h"
 
-#include "sapi/com/com_error.h"
+#include "com/com_error.h"
 
 #include <iterator>
 

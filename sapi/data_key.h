@@ -2,8 +2,8 @@
 // its attributes look like to the platform.
 #pragma once
 
-#include "sapi/com/sdk.h"
-#include "sapi/com/wide_string.h"
+#include "com/sdk.h"
+#include "com/wide_string.h"
 
 #include <map>
 

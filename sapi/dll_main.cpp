@@ -1,9 +1,9 @@
 // The library's entry points: load and unload, class objects, and
 // self-registration. No exception leaves through any of them.
 #include "sapi/class_ids.h"
-#include "sapi/com/class_object_factory.h"
-#include "sapi/com/com_error.h"
-#include "sapi/com/iunknown_impl.h"
+#include "com/class_object_factory.h"
+#include "com/com_error.h"
+#include "com/iunknown_impl.h"
 #include "sapi/registration.h"
 #include "sapi/token_enumerator.h"
 #include "sapi/tts_base.h"

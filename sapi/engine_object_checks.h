@@ -2,8 +2,8 @@
 // platform, against whichever library and COM runtime they drive.
 #pragma once
 
-#include "sapi/com/com_ptr.h"
-#include "sapi/com/sdk.h"
+#include "com/com_ptr.h"
+#include "com/sdk.h"
 
 #include <gtest/gtest.h>
 

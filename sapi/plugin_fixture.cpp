@@ -1,7 +1,7 @@
 #include "sapi/plugin_fixture.h"
 
 #include "platform/named_signal_cleanup.h"
-#include "sapi/com/iunknown_impl.h"
+#include "com/iunknown_impl.h"
 #include "sapi/data_key.h"
 #include "speech_platform/platform_session.h"
 #include "tools/test_models.h"

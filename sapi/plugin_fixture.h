@@ -4,8 +4,8 @@
 // model as the installation's models root.
 #pragma once
 
-#include "sapi/com/com_ptr.h"
-#include "sapi/com/sdk.h"
+#include "com/com_ptr.h"
+#include "com/sdk.h"
 #include "speech_platform/engine_site.h"
 #include "speech_platform/plugin.h"
 #include "speech_platform/text_fragments.h"

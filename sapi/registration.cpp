@@ -1,7 +1,7 @@
 #include "sapi/registration.h"
 
 #include "sapi/class_ids.h"
-#include "sapi/com/registry.h"
+#include "com/registry.h"
 
 namespace zelvan_tts::sapi {
 

@@ -2,7 +2,7 @@
 // category's token enumerator, and their removal.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 
 namespace zelvan_tts::sapi {
 

@@ -1,7 +1,7 @@
 // The registry helpers of registration on Wine's registry, in a scratch key
 // of the current user, and the two texts they make for it.
 #include "sapi/class_ids.h"
-#include "sapi/com/registry.h"
+#include "com/registry.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // words of a piece that word events point at.
 #pragma once
 
-#include "sapi/com/sdk.h"
-#include "sapi/com/wide_string.h"
+#include "com/sdk.h"
+#include "com/wide_string.h"
 
 #include <cstdint>
 #include <string>

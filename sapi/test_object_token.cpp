@@ -1,7 +1,7 @@
 #include "sapi/test_object_token.h"
 
-#include "sapi/com/com_ptr.h"
-#include "sapi/com/wide_string.h"
+#include "com/com_ptr.h"
+#include "com/wide_string.h"
 
 #include <atomic>
 #include <new>

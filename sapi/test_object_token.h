@@ -6,7 +6,7 @@
 // with.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 
 #include <string>
 

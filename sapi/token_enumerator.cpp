@@ -1,7 +1,7 @@
 #include "sapi/token_enumerator.h"
 
-#include "sapi/com/com_error.h"
-#include "sapi/com/iunknown_impl.h"
+#include "com/com_error.h"
+#include "com/iunknown_impl.h"
 #include "sapi/voice_token.h"
 #include "shared/symbols/speakers.h"
 

@@ -2,8 +2,8 @@
 // one token per voice of the table, made afresh on every request.
 #pragma once
 
-#include "sapi/com/sdk.h"
-#include "sapi/com/wide_string.h"
+#include "com/sdk.h"
+#include "com/wide_string.h"
 
 #include <cstdint>
 #include <vector>

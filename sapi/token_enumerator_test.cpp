@@ -1,4 +1,4 @@
-#include "sapi/com/out_ptr.h"
+#include "com/out_ptr.h"
 #include "sapi/plugin_fixture.h"
 #include "shared/symbols/speakers.h"
 #include "speech_platform/com_runtime.h"

@@ -1,6 +1,6 @@
 #include "sapi/tts_base.h"
 
-#include "engine/search_paths.h"
+#include "core/search_paths.h"
 #include "platform/module_path.h"
 #include "tools/test_models.h"
 

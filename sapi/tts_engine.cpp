@@ -1,11 +1,11 @@
 #include "sapi/tts_engine.h"
 
 #include "engine/model_constants.h"
-#include "sapi/com/com_error.h"
-#include "sapi/com/com_ptr.h"
-#include "sapi/com/iunknown_impl.h"
-#include "sapi/com/out_ptr.h"
-#include "sapi/com/wide_string.h"
+#include "com/com_error.h"
+#include "com/com_ptr.h"
+#include "com/iunknown_impl.h"
+#include "com/out_ptr.h"
+#include "com/wide_string.h"
 #include "sapi/speak_items.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // voice from the token and speaks fragment lists into an output site.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 #include "sapi/tts_base.h"
 
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "sapi/voice_token.h"
 
 #include "sapi/class_ids.h"
-#include "sapi/com/com_error.h"
-#include "sapi/com/com_ptr.h"
-#include "sapi/com/iunknown_impl.h"
-#include "sapi/com/registry.h"
+#include "com/com_error.h"
+#include "com/com_ptr.h"
+#include "com/iunknown_impl.h"
+#include "com/registry.h"
 #include "shared/symbols/speakers.h"
 
 #include <cstdio>

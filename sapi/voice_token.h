@@ -2,7 +2,7 @@
 // name and the attributes the platform selects voices by.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 #include "sapi/data_key.h"
 
 #include <cstdint>

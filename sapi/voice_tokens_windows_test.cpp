@@ -2,9 +2,9 @@
 // tokens made on a stand-in of the platform's token object (Wine's lacks
 // ISpObjectTokenInit), and what the enumerator does on Wine's own.
 #include "sapi/class_ids.h"
-#include "sapi/com/com_ptr.h"
-#include "sapi/com/out_ptr.h"
-#include "sapi/com/wide_string.h"
+#include "com/com_ptr.h"
+#include "com/out_ptr.h"
+#include "com/wide_string.h"
 #include "sapi/test_object_token.h"
 #include "sapi/windows_plugin.h"
 #include "shared/symbols/speakers.h"

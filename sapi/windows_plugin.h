@@ -3,8 +3,8 @@
 // through its entry points, as COM drives it.
 #pragma once
 
-#include "sapi/com/com_ptr.h"
-#include "sapi/com/sdk.h"
+#include "com/com_ptr.h"
+#include "com/sdk.h"
 
 #include <string>
 

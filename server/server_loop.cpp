@@ -1,7 +1,7 @@
 #include "server/server_loop.h"
 
 #include "engine/model_constants.h"
-#include "engine/search_paths.h"
+#include "core/search_paths.h"
 #include "engine/engine.h"
 #include "platform/console_window.h"
 #include "platform/local_pipe.h"

@@ -1,7 +1,7 @@
 #include "speech_platform/com_runtime.h"
 
-#include "sapi/com/sdk.h"
-#include "sapi/com/wide_string.h"
+#include "com/sdk.h"
+#include "com/wide_string.h"
 #include "speech_platform/object_token.h"
 
 #include <cstdio>

@@ -1,5 +1,5 @@
 // The COM runtime calls the plugin makes (task allocator, object creation,
-// CLSID strings) are declared in sapi/com/sdk.h; this adds what the platform
+// CLSID strings) are declared in com/sdk.h; this adds what the platform
 // and its tests look at.
 #pragma once
 

@@ -3,8 +3,8 @@
 // abort.
 #pragma once
 
-#include "sapi/com/sdk.h"
-#include "sapi/com/wide_string.h"
+#include "com/sdk.h"
+#include "com/wide_string.h"
 
 #include <atomic>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // a data key that answers the value and subkey reads.
 #pragma once
 
-#include "sapi/com/sdk.h"
-#include "sapi/com/wide_string.h"
+#include "com/sdk.h"
+#include "com/wide_string.h"
 
 #include <atomic>
 

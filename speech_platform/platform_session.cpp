@@ -1,6 +1,6 @@
 #include "speech_platform/platform_session.h"
 
-#include "sapi/com/out_ptr.h"
+#include "com/out_ptr.h"
 #include "speech_platform/registry_store.h"
 
 #include <cstdio>

@@ -3,9 +3,9 @@
 // for a token and have it speak into a site.
 #pragma once
 
-#include "sapi/com/com_ptr.h"
-#include "sapi/com/sdk.h"
-#include "sapi/com/wide_string.h"
+#include "com/com_ptr.h"
+#include "com/sdk.h"
+#include "com/wide_string.h"
 #include "speech_platform/engine_site.h"
 #include "speech_platform/plugin.h"
 

@@ -2,7 +2,7 @@
 // entry points.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 
 #include <string>
 

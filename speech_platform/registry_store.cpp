@@ -1,7 +1,7 @@
 #include "speech_platform/registry_store.h"
 
-#include "sapi/com/sdk.h"
-#include "sapi/com/wide_string.h"
+#include "com/sdk.h"
+#include "com/wide_string.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 // zelvan_tts_sapi_say: speaks a text with the voice-engine library the way
 // the speech platform drives it, and writes the audio and the events.
 #include "platform/module_path.h"
-#include "sapi/com/wide_string.h"
+#include "com/wide_string.h"
 #include "speech_platform/platform_session.h"
 #include "speech_platform/registry_store.h"
 #include "speech_platform/speech_output.h"

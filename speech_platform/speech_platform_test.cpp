@@ -1,4 +1,4 @@
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 #include "speech_platform/registry_store.h"
 #include "speech_platform/speech_output.h"
 #include "speech_platform/text_fragments.h"

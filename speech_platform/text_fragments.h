@@ -4,8 +4,8 @@
 //   <spell>...</spell>       <silence msec="N"/>
 #pragma once
 
-#include "sapi/com/sdk.h"
-#include "sapi/com/wide_string.h"
+#include "com/sdk.h"
+#include "com/wide_string.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 #include "tools/data_file_writer.h"
 
-#include "engine/data_files.h"
-#include "engine/program_key.h"
+#include "core/data_files.h"
+#include "core/program_key.h"
 #include "platform/aes.h"
 #include "platform/utf8_path.h"
 

@@ -1,4 +1,4 @@
-#include "engine/data_files.h"
+#include "core/data_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -2,7 +2,7 @@
 // frozen and optimised as an installation's voice is: the call contract,
 // that no held-out recording went into it, stress, word times against the
 // audio, and the 60 speakers.
-#include "engine/encrypted_module.h"
+#include "core/encrypted_module.h"
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
 #include "engine/voice_model.h"

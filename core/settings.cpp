@@ -1,4 +1,4 @@
-#include "engine/settings.h"
+#include "core/settings.h"
 
 #include "platform/app_data.h"
 #include "platform/named_signal.h"

@@ -1,6 +1,6 @@
-#include "engine/encrypted_module.h"
+#include "core/encrypted_module.h"
 
-#include "engine/data_files.h"
+#include "core/data_files.h"
 
 #include <caffe2/serialize/read_adapter_interface.h>
 #include <torch/script.h>

@@ -2,8 +2,8 @@
 // time, string values, deletion, and the texts registration writes.
 #pragma once
 
-#include "sapi/com/sdk.h"
-#include "sapi/com/wide_string.h"
+#include "com/sdk.h"
+#include "com/wide_string.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,6 +1,6 @@
 // The one published identifier that the Windows SDK headers declare and no
 // library of mingw-w64 defines: the format id of a WAVEFORMATEX stream.
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 
 #ifdef _WIN32
 extern "C" const GUID SPDFID_WaveFormatEx = {

@@ -1,4 +1,4 @@
-#include "engine/program_key.h"
+#include "core/program_key.h"
 
 #include "platform/aes.h"
 

@@ -1,4 +1,4 @@
-#include "engine/search_paths.h"
+#include "core/search_paths.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "sapi/com/iunknown_impl.h"
+#include "com/iunknown_impl.h"
 
 namespace zelvan_tts::com {
 

@@ -2,7 +2,7 @@
 // class and keeps the library loaded while a server lock is held.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 
 namespace zelvan_tts::com {
 

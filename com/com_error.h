@@ -2,7 +2,7 @@
 // the HRESULT a COM method returns at its boundary.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 
 #include <exception>
 #include <new>

@@ -2,7 +2,7 @@
 // from the COM task allocator for out-parameters.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 
 #include <string>
 #include <string_view>

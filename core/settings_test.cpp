@@ -1,4 +1,4 @@
-#include "engine/settings.h"
+#include "core/settings.h"
 
 #include "platform/named_signal.h"
 #include "platform/named_signal_cleanup.h"

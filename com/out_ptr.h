@@ -2,7 +2,7 @@
 // frees it with the call's own free function.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 
 namespace zelvan_tts::utils {
 

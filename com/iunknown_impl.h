@@ -2,7 +2,7 @@
 // count of live objects that decides whether the library may be unloaded.
 #pragma once
 
-#include "sapi/com/sdk.h"
+#include "com/sdk.h"
 
 #include <atomic>
 #include <cstdint>

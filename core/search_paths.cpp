@@ -1,4 +1,4 @@
-#include "engine/search_paths.h"
+#include "core/search_paths.h"
 
 #include "platform/model_path_setting.h"
 #include "platform/module_path.h"

@@ -1,6 +1,6 @@
-#include "sapi/com/class_object_factory.h"
+#include "com/class_object_factory.h"
 
-#include "sapi/com/iunknown_impl.h"
+#include "com/iunknown_impl.h"
 
 namespace zelvan_tts::com::class_object_factory {
 

@@ -1,4 +1,4 @@
-#include "sapi/com/wide_string.h"
+#include "com/wide_string.h"
 
 #include "shared/symbols/code_points.h"
 

@@ -1,6 +1,6 @@
-#include "engine/data_files.h"
+#include "core/data_files.h"
 
-#include "engine/program_key.h"
+#include "core/program_key.h"
 #include "platform/aes.h"
 #include "platform/utf8_path.h"
 

@@ -1,8 +1,8 @@
-#include "sapi/com/registry.h"
+#include "com/registry.h"
 
 #include "platform/module_path.h"
-#include "sapi/com/com_error.h"
-#include "sapi/com/out_ptr.h"
+#include "com/com_error.h"
+#include "com/out_ptr.h"
 
 #include <filesystem>
 

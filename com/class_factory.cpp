@@ -1,7 +1,7 @@
-#include "sapi/com/class_factory.h"
+#include "com/class_factory.h"
 
-#include "sapi/com/com_error.h"
-#include "sapi/com/iunknown_impl.h"
+#include "com/com_error.h"
+#include "com/iunknown_impl.h"
 
 namespace zelvan_tts::com {
 

@@ -2,8 +2,8 @@
 // for a class object.
 #pragma once
 
-#include "sapi/com/class_factory.h"
-#include "sapi/com/sdk.h"
+#include "com/class_factory.h"
+#include "com/sdk.h"
 
 #include <memory>
 #include <vector>
