@@ -13,13 +13,14 @@
 // the demo stages) and <bin>/../models-formant. --tsv prints every figure as
 // one line "figure<TAB>value<TAB>unit<TAB>command" on stdout.
 #include "core/encrypted_module.h"
+#include "core/settings.h"
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
-#include "core/settings.h"
 #include "engine/text_stages.h"
 #include "engine/voice_model.h"
 #include "tools/torchscript_packing.h"
 #include "voice/corpus.h"
+#include "voice/pitch_marks.h"
 #include "voice/recorded_voice.h"
 #include "voice/spectrum.h"
 #include "voice/stress_guess.h"
@@ -121,6 +122,19 @@ std::pair<long, long> phone_errors(torch::jit::Module& raw, const voice::Utteran
         std::swap(row, next);
     }
     return {row[b.size()], static_cast<long>(b.size())};
+}
+
+// Standard deviation of the log pitch over the voiced frames: how much the
+// melody moves.
+double pitch_spread(const std::vector<float>& x16) {
+    std::vector<double> l;
+    for (float f : voice::track_pitch(x16))
+        if (f > 0) l.push_back(std::log(f));
+    if (l.size() < 2) return 0;
+    const double mean = std::accumulate(l.begin(), l.end(), 0.0) / static_cast<double>(l.size());
+    double sum = 0;
+    for (double v : l) sum += (v - mean) * (v - mean);
+    return std::sqrt(sum / static_cast<double>(l.size()));
 }
 
 struct Voice {
@@ -243,11 +257,13 @@ int main(int argc, char** argv) {
         for (const voice::Utterance& u : voice::read_prompts(corpus))
             if (voice::is_held_out(u.number) && held_out.size() < limit) held_out.push_back(u);
         std::vector<Frames> natural;
+        double natural_spread = 0;
         for (const voice::Utterance& u : held_out) {
             const std::vector<std::int16_t> raw = voice::read_recording(corpus, u.name);
             std::vector<float> x(raw.size());
             for (std::size_t i = 0; i < x.size(); ++i) x[i] = raw[i] / 32768.0f;
             natural.push_back(speech_frames(x));
+            natural_spread += pitch_spread(x) / static_cast<double>(held_out.size());
         }
         const std::size_t n = held_out.size();
         std::vector<Row> rows;
@@ -274,8 +290,12 @@ int main(int argc, char** argv) {
                         fixed(between, 2), "dB", cmd});
         std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
 
+        rows.push_back({"speaker: spread of his pitch in the held-out sentences (s.d. of log F0)",
+                        fixed(natural_spread, 3), "", cmd});
+        std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
+
         for (const Voice& v : voices) {
-            double own = 0, seconds = 0, audio_seconds = 0;
+            double own = 0, seconds = 0, audio_seconds = 0, spread = 0;
             std::size_t closest = 0;
             for (std::size_t i = 0; i < n; ++i) {
                 double t = 0;
@@ -283,6 +303,7 @@ int main(int argc, char** argv) {
                 seconds += t;
                 audio_seconds += static_cast<double>(x.size()) / voice::kCorpusRate;
                 const Frames f = speech_frames(x);
+                spread += pitch_spread(x) / static_cast<double>(n);
                 const double d = mcd(f, natural[i]);
                 own += d;
                 bool nearest = true;
@@ -302,6 +323,10 @@ int main(int argc, char** argv) {
             rows.push_back(
                 {v.name + ": held-out sentences closer to their own recording than to every other",
                  std::to_string(closest) + " of " + std::to_string(n), "", cmd});
+            std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
+            rows.push_back(
+                {v.name + ": spread of its pitch in the held-out sentences (s.d. of log F0)",
+                 fixed(spread, 3), "", cmd});
             std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
             if (v.model == &recorded) {
                 // One core: the voice alone, as the pipeline calls it.
