@@ -23,6 +23,7 @@
 #include "text/transliteration.h"
 #include "tools/bench_voice_model.h"
 #include "tools/torchscript_packing.h"
+#include "zelvan_tts.h"
 
 #include <ATen/Parallel.h>
 #include <spawn.h>
@@ -365,6 +366,45 @@ void server_latency(const std::string& server, const std::string& name, const st
         }
         stop_server(s);
     }
+}
+
+// ---- the C interface -------------------------------------------------------------
+
+int take_audio(void*, const float*, size_t) { return 0; }
+void take_word(void*, const zelvan_tts_word*) {}
+
+// libzelvan_tts against the pipeline called directly with the same model:
+// what the C interface adds to a synthesis (word spans and callbacks), and
+// what opening an engine costs beside loading its voice.
+void c_interface(const fs::path& root, const std::string& model_path) {
+    zelvan_tts_engine_params params = zelvan_tts_default_params();
+    const std::string root_text = root.string();
+    params.models_root = root_text.c_str();
+    zelvan_tts_engine* engine = nullptr;
+    const auto opening = Clock::now();
+    if (zelvan_tts_engine_open(&params, &engine) != ZELVAN_TTS_OK) {
+        return add_note("C interface", zelvan_tts_last_error(), "bench_report (C interface)");
+    }
+    const double open_seconds = seconds_since(opening);
+    const double load_seconds = best_time(1, [&] { load_voice_model(model_path); });
+    add("C interface: zelvan_tts_engine_open / load_voice_model", open_seconds / load_seconds,
+        "ratio", "bench_report (C interface)", 2);
+
+    torch::jit::Module module = load_voice_model(model_path);
+    const std::string text = sentences(4);
+    zelvan_tts_request request = zelvan_tts_default_request();
+    const zelvan_tts_callbacks callbacks{take_audio, take_word, nullptr};
+    for (int warm = 0; warm < 2; ++warm) {
+        synthesize(module, text);
+        zelvan_tts_synthesize(engine, text.data(), text.size(), &request, &callbacks);
+    }
+    const double direct = median_time(5, [&] { synthesize(module, text); });
+    const double through = median_time(5, [&] {
+        zelvan_tts_synthesize(engine, text.data(), text.size(), &request, &callbacks);
+    });
+    add("C interface: synthesis time beyond the pipeline called directly, 4 sentences",
+        (through - direct) / direct * 100, "%", "bench_report (C interface)", 2);
+    zelvan_tts_engine_close(engine);
 }
 
 // ---- long texts ----------------------------------------------------------------
@@ -723,6 +763,7 @@ int main(int argc, char** argv) {
         add_note("demo voice", "not built (build/models/tts/multivoice_base.bin missing)",
                  "make build");
     }
+    c_interface(work / "realistic", realistic);
     const std::string server = (bin / "zelvan_tts_server").string();
     server_latency(server, "realistic model", (work / "realistic").string(), work);
     if (fs::exists(demo_model)) server_latency(server, "demo voice", "", work);
