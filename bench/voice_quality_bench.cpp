@@ -107,8 +107,10 @@ std::pair<long, long> phone_errors(torch::jit::Module& raw, const voice::Utteran
     c10::List<std::int64_t> ids;
     for (std::int64_t id : encode_text(text.script, SymbolMap::instance())) ids.push_back(id);
     std::vector<std::int64_t> a, b;
-    for (std::int64_t p :
-         raw.run_method("transcribe", ids, std::int64_t{0}).toTuple()->elements()[0].toIntList())
+    for (std::int64_t p : raw.run_method("transcribe", ids, std::int64_t{0}, true)
+                              .toTuple()
+                              ->elements()[0]
+                              .toIntList())
         if (p != 0) a.push_back(p);
     for (const voice::PhoneLabel& l : voice::read_labels(corpus, u.name))
         if (l.phone != 0) b.push_back(l.phone);

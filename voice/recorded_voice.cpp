@@ -78,9 +78,10 @@ torch::Tensor speaker_table() {
     std::vector<float> t;
     for (int i = 0; i < 60; ++i) {
         const SpeakerVoice v = speaker_voice(i);
-        t.insert(t.end(), {v.pitch, v.tract, v.rate, static_cast<float>(v.stress)});
+        t.insert(t.end(),
+                 {v.pitch, v.tract, v.rate, static_cast<float>(v.stress), v.reduces ? 1.0f : 0.0f});
     }
-    return floats(t, {60, 4});
+    return floats(t, {60, 5});
 }
 
 // 16 to 48 kHz: a windowed sinc cut at 7.6 kHz (121 taps at 48 kHz), split

@@ -61,8 +61,8 @@ SpeakerVoice speaker_voice(int speaker_id) {
             std::find(people.begin(), people.end(), other) == people.end())
             people.push_back(other);
     }
-    SpeakerVoice v{female, 1.0f, 1.0f, 1.0f,
-                   stress_of(speakers[static_cast<std::size_t>(speaker_id)].lang)};
+    const std::string lang = speakers[static_cast<std::size_t>(speaker_id)].lang;
+    SpeakerVoice v{female, 1.0f, 1.0f, 1.0f, stress_of(lang), lang == "rus" || lang == "bel"};
     if (name == kSpeakerHimself) return v;
     const int n = static_cast<int>(people.size());
     const int i = static_cast<int>(std::find(people.begin(), people.end(), name) - people.begin());

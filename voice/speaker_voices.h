@@ -4,7 +4,8 @@
 // same person. Women get a higher pitch and a shorter vocal tract (every
 // formant raised), men a pitch and tract near the speaker's own; each
 // person also speaks at his or her own pace. Row 20 (and its twin) is the
-// speaker himself, unchanged.
+// speaker himself, unchanged. The row's language decides where an unmarked
+// word is stressed and whether unstressed vowels are reduced.
 #pragma once
 
 #include <string>
@@ -20,6 +21,9 @@ struct SpeakerVoice {
     float tract;  // factor on every formant frequency
     float rate;   // factor on every duration
     DefaultStress stress;
+    // Unstressed vowels are reduced as in Russian (Russian, Belarusian);
+    // the other languages keep them full.
+    bool reduces;
 };
 
 // The voice of speaker row 0..59. Throws std::out_of_range outside.
