@@ -147,7 +147,8 @@ TEST_F(CApi, TheExampleAndTheInstalledPackage) {
 
     // Installed into a prefix, the package builds the example with pkg-config.
     const std::string install = std::string("sh '") + INSTALL_CHECK + "' '" + BUILD_DIR + "' '" +
-                                (root_ / "prefix").string() + "' '" + root_.string() + "'";
+                                (root_ / "prefix").string() + "' '" + root_.string() + "' '" +
+                                EXAMPLE_CFLAGS + "'";
     EXPECT_EQ(std::system(install.c_str()), 0);
 }
 
