@@ -318,9 +318,9 @@ void stop_server(Server& s) {
     waitpid(s.pid, nullptr, 0);
 }
 
-// Seconds from sending the request to holding the first audio; the rest is
-// cancelled.
-double first_audio(const std::string& text) {
+// Seconds from sending a Synthesize of `text` to its first audio (the rest
+// is cancelled) or, with `whole`, to its SynthesisDone; -1 on failure.
+double request_time(const std::string& text, bool whole) {
     auto pipe = connect_pipe(object_name(NamedObject::Pipe));
     if (!pipe) return -1;
     const auto request = encode_req_synth(ReqSynth{20, 1, 1, 1, 0}, text);
@@ -330,17 +330,18 @@ double first_audio(const std::string& text) {
     send_message(*pipe, MessageType::Synthesize, request.data(), request.size());
     double latency = -1;
     while (read_message(*pipe, header, payload)) {
-        if (header.type == static_cast<std::uint32_t>(MessageType::AudioChunk) && latency < 0) {
+        const auto type = static_cast<MessageType>(header.type);
+        if (type == MessageType::AudioChunk && !whole && latency < 0) {
             latency = seconds_since(start);
             send_message(*pipe, MessageType::Cancel, nullptr, 0);
         }
-        if (header.type == static_cast<std::uint32_t>(MessageType::SynthesisDone) ||
-            header.type == static_cast<std::uint32_t>(MessageType::Error)) {
-            break;
-        }
+        if (type == MessageType::SynthesisDone) return whole ? seconds_since(start) : latency;
+        if (type == MessageType::Error) break;
     }
-    return latency;
+    return whole ? -1 : latency;
 }
+
+double first_audio(const std::string& text) { return request_time(text, false); }
 
 void server_latency(const std::string& server, const std::string& name, const std::string& root,
                     const fs::path& work) {
@@ -609,21 +610,7 @@ double median(std::vector<double> values) {
 }
 
 // Seconds from a Synthesize to its SynthesisDone, over the pipe.
-double synthesis_time(const std::string& text) {
-    auto pipe = connect_pipe(object_name(NamedObject::Pipe));
-    if (!pipe) return -1;
-    const auto request = encode_req_synth(ReqSynth{20, 1, 1, 1, 0}, text);
-    MessageHeader header{};
-    std::vector<std::uint8_t> payload;
-    const auto start = Clock::now();
-    send_message(*pipe, MessageType::Synthesize, request.data(), request.size());
-    while (read_message(*pipe, header, payload)) {
-        if (header.type == static_cast<std::uint32_t>(MessageType::SynthesisDone))
-            return seconds_since(start);
-        if (header.type == static_cast<std::uint32_t>(MessageType::Error)) break;
-    }
-    return -1;
-}
+double synthesis_time(const std::string& text) { return request_time(text, true); }
 
 // zelvan_tts info and say against a running server, side by side with the
 // command as it was while it linked LibTorch.

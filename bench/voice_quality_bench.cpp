@@ -22,7 +22,7 @@
 #include "voice/corpus.h"
 #include "voice/pitch_marks.h"
 #include "voice/recorded_voice.h"
-#include "voice/spectrum.h"
+#include "voice/spectral_measures.h"
 #include "voice/stress_guess.h"
 #include "voice/unit_inventory.h"
 

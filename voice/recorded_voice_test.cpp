@@ -11,7 +11,7 @@
 #include "voice/letter_sounds.h"
 #include "voice/pitch_marks.h"
 #include "voice/speaker_voices.h"
-#include "voice/spectrum.h"
+#include "voice/spectral_measures.h"
 
 #include <gtest/gtest.h>
 #include <torch/script.h>

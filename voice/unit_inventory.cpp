@@ -2,7 +2,7 @@
 
 #include "voice/corpus.h"
 #include "voice/pitch_marks.h"
-#include "voice/spectrum.h"
+#include "voice/spectral_measures.h"
 
 #include <algorithm>
 #include <atomic>

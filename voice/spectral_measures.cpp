@@ -1,4 +1,4 @@
-#include "voice/spectrum.h"
+#include "voice/spectral_measures.h"
 
 #include <algorithm>
 #include <cmath>
