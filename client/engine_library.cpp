@@ -35,12 +35,13 @@ struct EngineLibrary::Api {
     decltype(&zelvan_tts_last_error) last_error;
     decltype(&zelvan_tts_default_params) default_params;
     decltype(&zelvan_tts_engine_open) engine_open;
+    decltype(&zelvan_tts_engine_open_with_options) engine_open_with_options;
     decltype(&zelvan_tts_engine_close) engine_close;
     decltype(&zelvan_tts_process_text) process_text;
     decltype(&zelvan_tts_processed_text_free) processed_text_free;
 };
 
-EngineLibrary::EngineLibrary(bool homographs, bool stress) : api_(std::make_unique<Api>()) {
+EngineLibrary::EngineLibrary(bool homographs, bool stress, bool reading) : api_(std::make_unique<Api>()) {
     // The program's own first: beside it (the build tree, Windows), then in
     // the lib folder beside its bin (an installation), then the system's.
     const std::filesystem::path folder = running_module_file().parent_path();
@@ -72,10 +73,21 @@ EngineLibrary::EngineLibrary(bool homographs, bool stress) : api_(std::make_uniq
     bind(library, "zelvan_tts_process_text", api.process_text);
     bind(library, "zelvan_tts_processed_text_free", api.processed_text_free);
 
-    zelvan_tts_engine_params params = api.default_params();
-    params.homographs = homographs ? ZELVAN_TTS_STAGE_ON : ZELVAN_TTS_STAGE_OFF;
-    params.stress = stress ? ZELVAN_TTS_STAGE_ON : ZELVAN_TTS_STAGE_OFF;
-    if (api.engine_open(&params, &engine_) != ZELVAN_TTS_OK)
+    // A 1.0 library has no options beyond the parameters, and no reading.
+    api.engine_open_with_options = reinterpret_cast<decltype(api.engine_open_with_options)>(
+        library_symbol(library, "zelvan_tts_engine_open_with_options"));
+
+    const auto mode = [](bool on) { return on ? ZELVAN_TTS_STAGE_ON : ZELVAN_TTS_STAGE_OFF; };
+    zelvan_tts_engine_options options;
+    options.size = sizeof(options);
+    options.params = api.default_params();
+    options.params.homographs = mode(homographs);
+    options.params.stress = mode(stress);
+    options.reading = mode(reading);
+    const zelvan_tts_status status =
+        api.engine_open_with_options ? api.engine_open_with_options(&options, &engine_)
+                                     : api.engine_open(&options.params, &engine_);
+    if (status != ZELVAN_TTS_OK)
         throw std::runtime_error(std::string("The engine did not start: ") + api.last_error());
 }
 

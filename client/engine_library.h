@@ -25,7 +25,7 @@ public:
     // Loads the library from this program's folder, else wherever the system
     // finds it, and opens an engine with the optional stages on or off as
     // given. Throws std::runtime_error when either fails.
-    EngineLibrary(bool homographs, bool stress);
+    EngineLibrary(bool homographs, bool stress, bool reading = true);
     ~EngineLibrary();
     EngineLibrary(const EngineLibrary&) = delete;
     EngineLibrary& operator=(const EngineLibrary&) = delete;

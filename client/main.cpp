@@ -88,7 +88,8 @@ int run_text(const std::vector<std::string>& args) {
         // The settings a synthesis would use, read without taking the change
         // signal that a running engine is waiting for.
         const zelvan_tts::RuntimeSettings settings = zelvan_tts::load_settings_file();
-        zelvan_tts::EngineLibrary engine(settings.enable_homosolver, settings.enable_accentor);
+        zelvan_tts::EngineLibrary engine(settings.enable_homosolver, settings.enable_accentor,
+                                         settings.enable_reading);
         const zelvan_tts::TextPreview preview =
             zelvan_tts::preview_text(engine.process_text(*text, *voice), *voice);
         std::cout << (json ? zelvan_tts::preview_json(preview)

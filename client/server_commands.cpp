@@ -289,7 +289,8 @@ int run_say(const std::vector<std::string>& args) {
         // The server read the same dictionary file for this text.
         const UserDictionary dictionary =
             UserDictionary::load(path_from_utf8(dictionary_file_path()));
-        const auto words = label_words(*options.text, speakers[options.voice].lang, &dictionary);
+        const auto words = label_words(*options.text, speakers[options.voice].lang, &dictionary,
+                                       load_settings_file().enable_reading);
         if (!write_timings(options.timings, *options.text, words, times))
             return fail("cannot write " + options.timings);
     }

@@ -7,6 +7,7 @@
 #include "text/normalization.h"
 #include "text/transliteration.h"
 #include "text/user_dictionary.h"
+#include "text/written_forms.h"
 
 #include <algorithm>
 
@@ -25,16 +26,31 @@ std::string without_stress_marks(std::string word) {
 }  // namespace
 
 std::vector<LabelledWord> label_words(std::string_view text, std::string_view lang,
-                                      const UserDictionary* dictionary) {
+                                      const UserDictionary* dictionary, bool reading) {
     std::vector<LabelledWord> out;
     std::size_t begin = 0;
     do {
         const std::size_t end = text_block_end(text, begin);
         const std::string_view block = text.substr(begin, end - begin);
-        std::string spelled = normalize_numbers(block, lang);
+        KeepWritten keep;
+        if (dictionary != nullptr)
+            keep = [&](std::string_view w) { return dictionary->apply(w, lang) != w; };
+        std::vector<ReadingEdit> edits;
+        std::string read;
+        if (reading && has_written_forms(lang)) {
+            read = read_written_forms(text, begin, end, lang, keep, &edits);
+            for (ReadingEdit& e : edits) {
+                e.begin -= begin;
+                e.end -= begin;
+            }
+        } else {
+            read.assign(block);
+        }
+        std::string spelled = normalize_numbers(read, lang);
         if (dictionary != nullptr) spelled = dictionary->apply(spelled, lang);
         const std::string script = transliterate(spelled, lang);
-        for (const ChunkWords& chunk : chunk_words(block, script, lang, kMaxChunkChars, dictionary)) {
+        for (const ChunkWords& chunk :
+             chunk_words(block, read, edits, script, lang, kMaxChunkChars, dictionary)) {
             const std::vector<std::string> spoken =
                 spoken_words(std::string_view(script).substr(chunk.chunk.offset, chunk.chunk.length));
             for (std::size_t k = 0; k < chunk.words.size() && k < spoken.size(); ++k) {

@@ -23,8 +23,9 @@ class UserDictionary;
 
 // The words of `text` spoken by a voice of language `lang` (ISO 639-3), in
 // the order the server times them, the user's `dictionary` applied as the
-// server applies it.
+// server applies it, and written forms read in full when `reading` is on.
 std::vector<LabelledWord> label_words(std::string_view text, std::string_view lang,
-                                      const UserDictionary* dictionary = nullptr);
+                                      const UserDictionary* dictionary = nullptr,
+                                      bool reading = true);
 
 }  // namespace zelvan_tts

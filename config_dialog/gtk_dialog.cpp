@@ -19,6 +19,7 @@ struct DialogWindow {
     GtkWidget* window = nullptr;
     GtkWidget* accentor_box = nullptr;
     GtkWidget* homosolver_box = nullptr;
+    GtkWidget* reading_box = nullptr;
     GtkWidget* status_line = nullptr;
     SettingsDialogState state;
 };
@@ -41,6 +42,8 @@ void on_save(GtkButton*, gpointer data) {
         gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog->accentor_box));
     dialog->state.homosolver_checked =
         gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog->homosolver_box));
+    dialog->state.reading_checked =
+        gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog->reading_box));
     if (save_settings_dialog(dialog->state, SettingsStore::instance())) {
         gtk_main_quit();
         return;
@@ -78,6 +81,7 @@ void build_window(DialogWindow& dialog) {
 
     dialog.accentor_box = check_box(kAccentorText, dialog.state.accentor_checked);
     dialog.homosolver_box = check_box(kHomosolverText, dialog.state.homosolver_checked);
+    dialog.reading_box = check_box(kReadingText, dialog.state.reading_checked);
     // A single blank keeps the empty status line one text line high.
     dialog.status_line = left_aligned_label(" ");
     GtkWidget* note = left_aligned_label(kNoteText);
@@ -86,6 +90,7 @@ void build_window(DialogWindow& dialog) {
     gtk_box_pack_start(GTK_BOX(column), left_aligned_label(kGroupText), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), dialog.accentor_box, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), dialog.homosolver_box, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(column), dialog.reading_box, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), note, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), dialog.status_line, FALSE, FALSE, 0);
 

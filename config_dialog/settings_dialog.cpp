@@ -9,6 +9,7 @@ SettingsDialogState open_settings_dialog(SettingsStore& store) {
     SettingsDialogState state;
     state.accentor_checked = settings.enable_accentor;
     state.homosolver_checked = settings.enable_homosolver;
+    state.reading_checked = settings.enable_reading;
     return state;
 }
 
@@ -16,6 +17,7 @@ bool save_settings_dialog(SettingsDialogState& state, SettingsStore& store) {
     RuntimeSettings settings;
     settings.enable_accentor = state.accentor_checked;
     settings.enable_homosolver = state.homosolver_checked;
+    settings.enable_reading = state.reading_checked;
     if (store.save(settings)) return true;
     // Stays until the dialog closes, also over a later successful save.
     state.status = kSaveFailedText;

@@ -15,17 +15,20 @@ inline constexpr char kGroupText[] = "Text Processing";
 inline constexpr char kAccentorText[] =
     "Enable stress marks (accentor) for Russian / Belarusian / Ukrainian";
 inline constexpr char kHomosolverText[] = "Enable homograph resolver for Russian (homosolver)";
+inline constexpr char kReadingText[] =
+    "Read numbers, units and abbreviations as a person would (Russian)";
 inline constexpr char kNoteText[] =
     "Changes take effect immediately without restarting the application.";
 inline constexpr char kSaveFailedText[] = "Error: could not save settings.";
 inline constexpr char kSaveText[] = "Save";
 inline constexpr char kCancelText[] = "Cancel";
 
-// The dialog's controls that carry state: the two check boxes and the status
+// The dialog's controls that carry state: the three check boxes and the status
 // line under the note.
 struct SettingsDialogState {
     bool accentor_checked = true;
     bool homosolver_checked = true;
+    bool reading_checked = true;
     std::string status;  // empty until a save fails
 };
 

@@ -24,12 +24,14 @@ std::wstring utf16(const std::string& utf8) {
 void show_settings(HWND dialog, const SettingsDialogState& state) {
     CheckDlgButton(dialog, IDC_ACCENTOR, state.accentor_checked ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_HOMOSOLVER, state.homosolver_checked ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_READING, state.reading_checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void save(HWND dialog) {
     SettingsDialogState state;
     state.accentor_checked = IsDlgButtonChecked(dialog, IDC_ACCENTOR) == BST_CHECKED;
     state.homosolver_checked = IsDlgButtonChecked(dialog, IDC_HOMOSOLVER) == BST_CHECKED;
+    state.reading_checked = IsDlgButtonChecked(dialog, IDC_READING) == BST_CHECKED;
     if (save_settings_dialog(state, SettingsStore::instance())) {
         EndDialog(dialog, IDOK);
         return;

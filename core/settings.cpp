@@ -20,6 +20,7 @@ namespace {
 
 constexpr const char* kAccentorKey = "enable_accentor";
 constexpr const char* kHomosolverKey = "enable_homosolver";
+constexpr const char* kReadingKey = "enable_reading";
 
 // Takes the member's value when it is a boolean. False (stop reading) when
 // the member is present with any other type.
@@ -86,7 +87,8 @@ RuntimeSettings load_settings_file() {
     const nlohmann::json document = nlohmann::json::parse(in, nullptr, false, false);
     if (!document.is_object()) return result;
     if (!read_flag(document, kAccentorKey, result.enable_accentor)) return result;
-    read_flag(document, kHomosolverKey, result.enable_homosolver);
+    if (!read_flag(document, kHomosolverKey, result.enable_homosolver)) return result;
+    read_flag(document, kReadingKey, result.enable_reading);
     return result;
 }
 
@@ -133,6 +135,7 @@ bool SettingsStore::save(const RuntimeSettings& settings) {
     nlohmann::json object;
     object[kAccentorKey] = settings.enable_accentor;
     object[kHomosolverKey] = settings.enable_homosolver;
+    object[kReadingKey] = settings.enable_reading;
     if (!replace_file(path_from_utf8(path), object.dump(2) + '\n', true)) return false;
     settings_ = settings;
     if (changed_event_) changed_event_->set();

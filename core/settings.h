@@ -16,6 +16,7 @@ class UserDictionary;
 struct RuntimeSettings {
     bool enable_accentor = true;    // stress placement
     bool enable_homosolver = true;  // homograph resolution
+    bool enable_reading = true;     // written forms read as a person reads them
 };
 
 // <application data>/ZelvanTTS/config.json as UTF-8, or empty when the

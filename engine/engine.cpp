@@ -42,7 +42,8 @@ Engine::~Engine() = default;
 TextStepsOptions Engine::options_for_call(
     std::shared_ptr<const UserDictionary>& dictionary) const {
     const bool follows = options_.homographs == StageMode::FollowSettings ||
-                         options_.stress == StageMode::FollowSettings;
+                         options_.stress == StageMode::FollowSettings ||
+                         options_.reading == StageMode::FollowSettings;
     // Only an engine that follows the settings file reads it; switched off
     // there, the stages give back their memory as they always have.
     const RuntimeSettings file = follows ? settings_for_synthesis() : RuntimeSettings{};
@@ -50,7 +51,8 @@ TextStepsOptions Engine::options_for_call(
     dictionary = SettingsStore::instance().dictionary();
     TextStepsOptions options;
     options.settings = {decide(options_.stress, file.enable_accentor),
-                        decide(options_.homographs, file.enable_homosolver)};
+                        decide(options_.homographs, file.enable_homosolver),
+                        decide(options_.reading, file.enable_reading)};
     options.dictionary = dictionary.get();
     options.log = options_.log;
     return options;

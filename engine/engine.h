@@ -28,6 +28,7 @@ struct EngineOptions {
     int threads = 0;          // the voice model's threads; 0: the default
     StageMode homographs = StageMode::FollowSettings;
     StageMode stress = StageMode::FollowSettings;
+    StageMode reading = StageMode::FollowSettings;  // written forms read in full
     LogSink log;  // the text steps' diagnostic lines; empty: the debugger output
 };
 

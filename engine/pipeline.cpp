@@ -55,14 +55,15 @@ bool synthesize(VoiceModel& model, const SynthesisRequest& request,
     std::size_t begin = 0;
     do {
         const std::size_t end = text_block_end(input, begin);
-        const std::string text =
-            process_block(input, begin, end, speaker.lang, options).script;
+        const ProcessedText processed = process_block(input, begin, end, speaker.lang, options);
+        const std::string& text = processed.script;
         const std::size_t block_begin = begin;
         begin = end;
         const std::string_view block_input(input.data() + block_begin, end - block_begin);
         std::vector<ChunkWords> chunks;
         if (word_spans != nullptr) {
-            chunks = chunk_words(block_input, text, speaker.lang, kMaxChunkChars, options.dictionary);
+            chunks = chunk_words(block_input, processed.reading, processed.reading_edits, text,
+                                 speaker.lang, kMaxChunkChars, options.dictionary);
         } else {
             for (const TextSpan& span : split_into_chunk_spans(text, kMaxChunkChars))
                 chunks.push_back({span, {}});

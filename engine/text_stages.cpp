@@ -52,13 +52,32 @@ std::string context_after(std::string_view text, std::size_t end, Spell spell) {
 
 ProcessedText process_block(std::string_view text, std::size_t begin, std::size_t end,
                             const std::string& lang, const TextStepsOptions& options) {
+    const bool reading = options.settings.enable_reading && has_written_forms(lang);
+    // A form the user's dictionary reads is left to the dictionary.
+    KeepWritten keep;
+    if (options.dictionary != nullptr) {
+        keep = [&](std::string_view written) {
+            return options.dictionary->apply(written, lang) != written;
+        };
+    }
     // The steps before the homographs, which may turn a piece into several.
     const auto spell = [&](std::string_view part) {
-        std::string spelled = normalize_numbers(part, lang);
+        std::string spelled =
+            normalize_numbers(reading ? read_written_forms(part, lang, keep) : std::string(part), lang);
         return options.dictionary ? options.dictionary->apply(spelled, lang) : spelled;
     };
     ProcessedText out;
-    out.numbers = normalize_numbers(text.substr(begin, end - begin), lang);
+    if (reading) {
+        out.reading = read_written_forms(text, begin, end, lang, keep, &out.reading_edits);
+        // The edits count from the block's start, as its words do.
+        for (ReadingEdit& e : out.reading_edits) {
+            e.begin -= begin;
+            e.end -= begin;
+        }
+    } else {
+        out.reading.assign(text.substr(begin, end - begin));
+    }
+    out.numbers = normalize_numbers(out.reading, lang);
     out.dictionary =
         options.dictionary ? options.dictionary->apply(out.numbers, lang) : out.numbers;
     if (options.settings.enable_homosolver && language_profile(lang).homographs) {
@@ -96,6 +115,14 @@ ProcessedText process_text(const std::string& text, const std::string& lang,
     do {
         const std::size_t end = text_block_end(text, begin);
         ProcessedText block = process_block(text, begin, end, lang, options);
+        for (ReadingEdit e : block.reading_edits) {
+            e.begin += begin;
+            e.end += begin;
+            e.out_begin += out.reading.size();
+            e.out_end += out.reading.size();
+            out.reading_edits.push_back(e);
+        }
+        out.reading += block.reading;
         out.numbers += block.numbers;
         out.dictionary += block.dictionary;
         out.homographs += block.homographs;

@@ -1,5 +1,6 @@
 // The text steps of a synthesis, from the caller's text to the text that is
-// cut into chunks: numbers, homographs, stress, script. The synthesis and
+// cut into chunks: written forms, numbers, the user's dictionary,
+// homographs, stress, script. The synthesis and
 // the text preview of the zelvan_tts command run exactly these steps.
 //
 // A text goes through the steps a block of whole sentences at a time, so
@@ -11,6 +12,7 @@
 
 #include "core/settings.h"
 #include "text/user_dictionary.h"
+#include "text/written_forms.h"
 #include "engine/text_blocks.h"
 
 #include <cstddef>
@@ -22,6 +24,8 @@ namespace zelvan_tts {
 
 // Every intermediate text of one run, in the order the steps produce them.
 struct ProcessedText {
+    std::string reading;     // written forms read in full ("10 000", "т.е.")
+    std::vector<ReadingEdit> reading_edits;  // what that step changed, in order
     std::string numbers;     // numbers spelled out
     std::string dictionary;  // after the user's dictionary
     std::string homographs;  // after homograph resolution

@@ -4,6 +4,8 @@
 #include "text/normalization.h"
 #include "text/user_dictionary.h"
 
+#include <algorithm>
+
 namespace zelvan_tts {
 
 namespace {
@@ -24,20 +26,50 @@ void for_each_piece(std::string_view text, OnPiece piece) {
     }
 }
 
+// The input bytes that the read text's bytes [begin, end) come from,
+// widened to the whole pieces of the input they touch. `edit` is the first
+// edit that may concern them: pieces come in order, so it only moves on.
+TextSpan source_of(std::string_view input, const std::vector<ReadingEdit>& edits,
+                   std::size_t begin, std::size_t end, std::size_t& edit) {
+    while (edit < edits.size() && edits[edit].out_end <= begin) ++edit;
+    const auto map = [&](std::size_t at) -> TextSpan {
+        std::size_t k = edit;
+        while (k < edits.size() && edits[k].out_end <= at) ++k;
+        if (k < edits.size() && edits[k].out_begin <= at)
+            return {edits[k].begin, edits[k].end - edits[k].begin};
+        // Outside the edits a byte is the input's, shifted by the edits before it.
+        const std::size_t in = k == 0 ? at : edits[k - 1].end + (at - edits[k - 1].out_end);
+        return {in, 1};
+    };
+    std::size_t from = std::min(map(begin).offset, input.size());
+    const TextSpan last = map(end - 1);
+    std::size_t to = std::min(last.offset + last.length, input.size());
+    while (from > 0 && !is_space(input[from - 1])) --from;
+    while (to < input.size() && !is_space(input[to])) ++to;
+    return {from, to - from};
+}
+
 }  // namespace
 
 std::vector<ChunkWords> chunk_words(std::string_view input, std::string_view script,
                                     std::string_view lang, std::size_t max_chars,
                                     const UserDictionary* dictionary) {
+    return chunk_words(input, input, {}, script, lang, max_chars, dictionary);
+}
+
+std::vector<ChunkWords> chunk_words(std::string_view input, std::string_view read,
+                                    const std::vector<ReadingEdit>& edits,
+                                    std::string_view script, std::string_view lang,
+                                    std::size_t max_chars, const UserDictionary* dictionary) {
     // The caller's piece that each piece of the spoken text comes from.
     std::vector<TextSpan> owners;
-    for_each_piece(input, [&](std::size_t begin, std::size_t end) {
+    std::size_t edit = 0;
+    for_each_piece(read, [&](std::size_t begin, std::size_t end) {
+        const TextSpan owner = source_of(input, edits, begin, end, edit);
         // Numbers and the user's own readings may give a piece several words.
-        std::string spelled = normalize_numbers(input.substr(begin, end - begin), lang);
+        std::string spelled = normalize_numbers(read.substr(begin, end - begin), lang);
         if (dictionary != nullptr) spelled = dictionary->apply(spelled, lang);
-        for_each_piece(spelled, [&](std::size_t, std::size_t) {
-            owners.push_back({begin, end - begin});
-        });
+        for_each_piece(spelled, [&](std::size_t, std::size_t) { owners.push_back(owner); });
     });
     std::size_t script_pieces = 0;
     for_each_piece(script, [&](std::size_t, std::size_t) { ++script_pieces; });

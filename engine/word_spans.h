@@ -7,6 +7,7 @@
 #pragma once
 
 #include "engine/text_chunks.h"
+#include "text/written_forms.h"
 
 #include <cstddef>
 #include <string_view>
@@ -36,5 +37,13 @@ struct ChunkWords {
 std::vector<ChunkWords> chunk_words(std::string_view input, std::string_view script,
                                     std::string_view lang, std::size_t max_chars,
                                     const UserDictionary* dictionary = nullptr);
+
+// The same when the written-forms step made `read` of `input` with these
+// edits: every word of a form read in full ("10 000", "т. е.", "$5") spans
+// the whole form as written.
+std::vector<ChunkWords> chunk_words(std::string_view input, std::string_view read,
+                                    const std::vector<ReadingEdit>& edits,
+                                    std::string_view script, std::string_view lang,
+                                    std::size_t max_chars, const UserDictionary* dictionary);
 
 }  // namespace zelvan_tts

@@ -33,7 +33,7 @@ extern "C" {
 #endif
 
 #define ZELVAN_TTS_VERSION_MAJOR 1
-#define ZELVAN_TTS_VERSION_MINOR 0
+#define ZELVAN_TTS_VERSION_MINOR 1
 #define ZELVAN_TTS_VERSION_PATCH 0
 
 /* Samples per second of all audio. */
@@ -126,6 +126,37 @@ typedef struct zelvan_tts_engine zelvan_tts_engine;
  * with zelvan_tts_engine_close. */
 ZELVAN_TTS_API zelvan_tts_status zelvan_tts_engine_open(const zelvan_tts_engine_params* params,
                                                         zelvan_tts_engine** engine);
+
+/* ---- options that grow --------------------------------------------------------- */
+
+/* The engine's options beyond the 1.0 parameters. `size` is the size of the
+ * struct as the caller's header declares it: a program built against this
+ * header keeps working with later libraries, which read only what it gives,
+ * and a later program's members are refused by an older library unless
+ * they are zero. Later versions add members at the end only. Start from
+ * zelvan_tts_default_options() and change what you need. */
+typedef struct zelvan_tts_engine_options {
+    size_t size;                     /* sizeof(zelvan_tts_engine_options) */
+    zelvan_tts_engine_params params; /* as for zelvan_tts_engine_open */
+    /* Since 1.1. Written forms read as a person reads them, before numbers
+     * are spelled out ("10 000" as "десять тысяч", "12-й", "15%", "т.е.",
+     * "5 кг"), for the languages that have such a reading (Russian). OFF:
+     * every digit run is read on its own as a cardinal, as in 1.0. */
+    zelvan_tts_stage_mode reading;
+} zelvan_tts_engine_options;
+
+/* The defaults: zelvan_tts_default_params(), reading following the settings. */
+static inline zelvan_tts_engine_options zelvan_tts_default_options(void) {
+    zelvan_tts_engine_options options;
+    options.size = sizeof(options);
+    options.params = zelvan_tts_default_params();
+    options.reading = ZELVAN_TTS_STAGE_FOLLOW_SETTINGS;
+    return options;
+}
+
+/* zelvan_tts_engine_open with options; `options` NULL means the defaults. */
+ZELVAN_TTS_API zelvan_tts_status zelvan_tts_engine_open_with_options(
+    const zelvan_tts_engine_options* options, zelvan_tts_engine** engine);
 
 /* Frees the engine and everything it holds; NULL does nothing. */
 ZELVAN_TTS_API void zelvan_tts_engine_close(zelvan_tts_engine* engine);

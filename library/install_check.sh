@@ -12,7 +12,7 @@ cmake --install "$build" --prefix "$prefix" --component zelvan_tts >/dev/null
 test -f "$prefix/include/zelvan_tts.h"
 test -f "$prefix/lib/cmake/zelvan_tts/zelvan_ttsConfig.cmake"
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
-test "$(pkg-config --modversion zelvan_tts)" = "1.0.0"
+test "$(pkg-config --modversion zelvan_tts)" = "1.1.0"
 source_dir=$(dirname "$0")/..
 cc $extra "$source_dir/examples/speak.c" $(pkg-config --cflags --libs zelvan_tts) -o "$prefix/speak"
 # Only the C interface leaves the library.

@@ -8,7 +8,9 @@
 #include "shared/symbols/code_points.h"
 #include "shared/symbols/speakers.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -93,7 +95,7 @@ StageMode stage_mode(zelvan_tts_stage_mode mode) {
 
 extern "C" {
 
-const char* zelvan_tts_version(void) { return "1.0.0"; }
+const char* zelvan_tts_version(void) { return "1.1.0"; }
 
 const char* zelvan_tts_last_error(void) { return last_error.c_str(); }
 
@@ -140,12 +142,31 @@ zelvan_tts_engine_params zelvan_tts_default_params(void) {
 
 zelvan_tts_status zelvan_tts_engine_open(const zelvan_tts_engine_params* params,
                                          zelvan_tts_engine** engine) {
+    zelvan_tts_engine_options options = zelvan_tts_default_options();
+    if (params != nullptr) options.params = *params;
+    return zelvan_tts_engine_open_with_options(&options, engine);
+}
+
+zelvan_tts_status zelvan_tts_engine_open_with_options(const zelvan_tts_engine_options* given,
+                                                      zelvan_tts_engine** engine) {
     last_error.clear();
     if (engine == nullptr) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No place for the engine");
     *engine = nullptr;
-    const zelvan_tts_engine_params p = params ? *params : zelvan_tts_default_params();
+    zelvan_tts_engine_options o = zelvan_tts_default_options();
+    if (given != nullptr) {
+        constexpr std::size_t kFirst = offsetof(zelvan_tts_engine_options, reading);
+        if (given->size < kFirst) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Options too small");
+        // Members of a later version are refused unless they are zero.
+        const auto* bytes = reinterpret_cast<const unsigned char*>(given);
+        for (std::size_t i = sizeof(o); i < given->size; ++i) {
+            if (bytes[i] != 0) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Unknown options");
+        }
+        std::memcpy(&o, given, std::min(given->size, sizeof(o)));
+        o.size = sizeof(o);
+    }
+    const zelvan_tts_engine_params& p = o.params;
     if (p.threads < 0) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Threads must not be negative");
-    if (!valid_mode(p.homographs) || !valid_mode(p.stress)) {
+    if (!valid_mode(p.homographs) || !valid_mode(p.stress) || !valid_mode(o.reading)) {
         return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Unknown stage mode");
     }
     return guarded([&] {
@@ -154,6 +175,7 @@ zelvan_tts_status zelvan_tts_engine_open(const zelvan_tts_engine_params* params,
         options.threads = p.threads;
         options.homographs = stage_mode(p.homographs);
         options.stress = stage_mode(p.stress);
+        options.reading = stage_mode(o.reading);
         if (p.log != nullptr) {
             options.log = [log = p.log, user = p.log_user_data](const std::string& line) {
                 log(user, line.c_str());

@@ -24,7 +24,7 @@ const LanguageProfile language_profiles[kLanguageCount] = {
     {"kir", "ky", "kir", "kir", kRu, kNone, "", false, false},
     {"kjh", "", "kjh", "kjh", kRu, kNone, "", false, false},
     {"mdf", "", "mdf", "mdf", kRu, kNone, "", false, false},
-    {"rus", "ru", "rus", "ru", kRu, kNone, "ru", true, true},
+    {"rus", "ru", "rus", "ru", kRu, kNone, "ru", true, true, WrittenForms::Russian},
     {"sah", "", "sah", "sah", kRu, kNone, "", false, false},
     {"tat", "tt", "tat", "tat", kRu, kNone, "", false, false},
     {"tgk", "tg", "tgk", "tgk", kRu, kNone, "", false, false},

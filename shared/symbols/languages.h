@@ -15,6 +15,10 @@ enum class NumberReader { Russian, Georgian };
 // know; Latin letters are rewritten in every language regardless.
 enum class ScriptTable { None, Georgian, Azerbaijani, Armenian, Uzbek };
 
+// Whose conventions the written-forms step reads numbers, units and
+// abbreviations by; None leaves them to the number step alone.
+enum class WrittenForms { None, Russian };
+
 struct LanguageProfile {
     const char* iso639_3;    // the voice table's code: "rus"
     const char* two_letter;  // ISO 639-1 where one exists ("ru"), else ""
@@ -25,6 +29,7 @@ struct LanguageProfile {
     const char* accentor;  // the stress models' name for it ("ru", "by", "ua"), else ""
     bool homographs;       // the homograph model reads it
     bool stress_lines;     // the text steps log the stress stage's before and after
+    WrittenForms written_forms = WrittenForms::None;
 };
 
 inline constexpr std::size_t kLanguageCount = 20;
