@@ -183,7 +183,8 @@ std::string read_text(const fs::path& file) {
 
 std::string settings_text(bool accentor, bool homosolver) {
     return std::string("{\n  \"enable_accentor\": ") + (accentor ? "true" : "false") +
-           ",\n  \"enable_homosolver\": " + (homosolver ? "true" : "false") + "\n}\n";
+           ",\n  \"enable_homosolver\": " + (homosolver ? "true" : "false") +
+           ",\n  \"enable_reading\": true\n}\n";
 }
 
 // Text as tesseract reads it, with every run of white space made one blank.
@@ -386,7 +387,7 @@ TEST_F(DialogWindow, ShowsItsTextsAndSavesFromTheKeyboard) {
 
     const std::string shown = wait_for_texts(
         "dialog.png",
-        {kGroupText, kAccentorText, kHomosolverText, kNoteText, kSaveText, kCancelText});
+        {kGroupText, kAccentorText, kHomosolverText, kReadingText, kNoteText, kSaveText, kCancelText});
     EXPECT_EQ(shown.find("Error"), std::string::npos) << shown;
 
     // The focus starts on the first box: Space unchecks it, Enter saves.

@@ -92,8 +92,8 @@ constexpr char kLineBreak[] = "\n";
 std::string file_text(bool accentor, bool homosolver) {
     return std::string("{") + kLineBreak +
            "  \"enable_accentor\": " + (accentor ? "true" : "false") + "," + kLineBreak +
-           "  \"enable_homosolver\": " + (homosolver ? "true" : "false") + kLineBreak + "}" +
-           kLineBreak;
+           "  \"enable_homosolver\": " + (homosolver ? "true" : "false") + "," + kLineBreak +
+           "  \"enable_reading\": true" + kLineBreak + "}" + kLineBreak;
 }
 
 TEST_F(SettingsDialog, OpensWithTheSettingsInTheFile) {

@@ -231,7 +231,7 @@ TEST_F(ProgramResources, SettingsDialogTemplate) {
     EXPECT_EQ(dialog.x, 0);
     EXPECT_EQ(dialog.y, 0);
     EXPECT_EQ(dialog.width, 280);
-    EXPECT_EQ(dialog.height, 115);
+    EXPECT_EQ(dialog.height, 131);
     EXPECT_EQ(dialog.menu, "");
     EXPECT_EQ(dialog.window_class, "");
     EXPECT_EQ(dialog.caption, kDialogTitle);
@@ -254,10 +254,11 @@ TEST_F(ProgramResources, SettingsDialogTemplate) {
         {-1, "Static", kText, kGroupText, 10, 8, 260, 10},
         {IDC_ACCENTOR, "Button", kCheckBox, kAccentorText, 10, 22, 260, 12},
         {IDC_HOMOSOLVER, "Button", kCheckBox, kHomosolverText, 10, 38, 260, 12},
-        {-1, "Static", kText, kNoteText, 10, 56, 260, 10},
-        {IDC_STATUS, "Static", kText, "", 10, 70, 260, 10},
-        {IDOK, "Button", kShown | BS_DEFPUSHBUTTON | WS_TABSTOP, kSaveText, 168, 90, 50, 14},
-        {IDCANCEL, "Button", kShown | BS_PUSHBUTTON | WS_TABSTOP, kCancelText, 222, 90, 50, 14},
+        {IDC_READING, "Button", kCheckBox, kReadingText, 10, 54, 260, 12},
+        {-1, "Static", kText, kNoteText, 10, 72, 260, 10},
+        {IDC_STATUS, "Static", kText, "", 10, 86, 260, 10},
+        {IDOK, "Button", kShown | BS_DEFPUSHBUTTON | WS_TABSTOP, kSaveText, 168, 106, 50, 14},
+        {IDCANCEL, "Button", kShown | BS_PUSHBUTTON | WS_TABSTOP, kCancelText, 222, 106, 50, 14},
     };
     ASSERT_EQ(dialog.controls.size(), std::size(expected));
     for (size_t i = 0; i < std::size(expected); ++i) {

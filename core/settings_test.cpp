@@ -98,6 +98,17 @@ TEST_F(Settings, ReadingStopsAtTheFirstMemberThatIsNotABoolean) {
         if (c.content != nullptr) write_file(c.content);
         EXPECT_EQ(flags(load_settings_file()), std::make_pair(c.accentor, c.homosolver)) << c.name;
     }
+    // The reading switch comes after the two stages' and defaults to on, so
+    // a file written before it existed reads numbers in full.
+    const std::pair<const char*, bool> reading[] = {
+        {R"({"enable_accentor": false, "enable_homosolver": false})", true},
+        {R"({"enable_reading": false})", false},
+        {R"({"enable_homosolver": 1, "enable_reading": false})", true},
+    };
+    for (const auto& [content, on] : reading) {
+        write_file(content);
+        EXPECT_EQ(load_settings_file().enable_reading, on) << content;
+    }
 }
 
 TEST_F(Settings, SaveWritesTheFileAndSignalsTheChange) {
@@ -110,7 +121,8 @@ TEST_F(Settings, SaveWritesTheFileAndSignalsTheChange) {
     std::stringstream content;
     content << in.rdbuf();
     EXPECT_EQ(content.str(),
-              "{\n  \"enable_accentor\": true,\n  \"enable_homosolver\": false\n}\n");
+              "{\n  \"enable_accentor\": true,\n  \"enable_homosolver\": false,\n"
+              "  \"enable_reading\": true\n}\n");
     EXPECT_EQ(flags(writer.current()), std::make_pair(true, false));
 
     // The writer's own look consumed the one signal: the reader keeps its copy.

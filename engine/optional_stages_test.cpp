@@ -9,6 +9,7 @@
 #include "homosolver/homograph_stage.h"
 #include "platform/named_signal.h"
 #include "platform/object_names.h"
+#include "text/normalization.h"
 #include "text/transliteration.h"
 #include "tools/test_accentor_models.h"
 #include "tools/test_homosolver_models.h"
@@ -211,6 +212,30 @@ TEST_F(OptionalStages, FailingStagesSoundLikeSwitchedOffOnes) {
     fs::remove_all(root_ / "accentor");
     fs::remove_all(root_ / "homosolver");
     EXPECT_EQ(speak(text, kRussian), off);
+}
+
+}  // namespace
+}  // namespace zelvan_tts
+
+namespace zelvan_tts {
+namespace {
+
+// Written forms are read only when the switch is on and only for Russian;
+// off, every text step gives what it gave before the step existed.
+TEST(ReadingSwitch, OffGivesTheNumberStepsTextAndOtherLanguagesNeverChange) {
+    const std::string text = "В 2024 году 10 000 человек, т.е. 15,5% (12-й), 5 кг, XX век.";
+    RuntimeSettings off{false, false, false};
+    RuntimeSettings on{false, false, true};
+    EXPECT_EQ(process_text(text, "rus", off).numbers, normalize_numbers(text, "rus"));
+    EXPECT_EQ(process_text(text, "rus", off).script,
+              transliterate(normalize_numbers(text, "rus"), "rus"));
+    for (const char* lang : {"ukr", "kat", "tat"}) {
+        EXPECT_EQ(process_text(text, lang, on).script, process_text(text, lang, off).script) << lang;
+    }
+    EXPECT_EQ(process_text(text, "rus", on).numbers,
+              "В дв+е т+ысячи дв+адцать четв+ёртом году д+есять т+ысяч человек, т+о +есть "
+              "пятн+адцать ц+елых п+ять дес+ятых проц+ента (двен+адцатый), п+ять килогр+аммов, "
+              "двадц+атый век.");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "engine/word_timestamps.h"
 #include "text/normalization.h"
 #include "text/transliteration.h"
+#include "text/written_forms.h"
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,20 @@ TEST(WordSpans, EverySpokenWordPointsAtTheTextItCameFrom) {
     const Words words = spans_of(long_text, long_text, 50);
     ASSERT_EQ(words.size(), 40u);
     for (const std::string& w : words) EXPECT_EQ(w, "слово,");
+}
+
+TEST(WordSpans, WordsOfAFormReadInFullPointAtTheWholeForm) {
+    const std::string input = "Пришло 10 000 человек, т. е. 5 кг и $3.";
+    std::vector<ReadingEdit> edits;
+    const std::string read = read_written_forms(input, "rus", {}, &edits);
+    const std::string script = transliterate(normalize_numbers(read, "rus"), "rus");
+    std::vector<std::string> words;
+    for (const ChunkWords& chunk : chunk_words(input, read, edits, script, "rus", kMaxChunkChars, nullptr))
+        for (const WordSpan& w : chunk.words) words.push_back(input.substr(w.offset, w.length));
+    const std::vector<std::string> expected = {
+        "Пришло", "10 000", "10 000", "человек,", "т. е.", "т. е.",
+        "5 кг",   "5 кг",   "и",      "$3.",      "$3."};
+    EXPECT_EQ(words, expected);
 }
 
 }  // namespace

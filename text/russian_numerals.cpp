@@ -206,6 +206,14 @@ std::string compound_prefix(int g) {
 
 }  // namespace
 
+std::string compound_stem(std::string_view digits) {
+    const std::string_view d = significant(digits);
+    if (d.size() > 3) return {};
+    const int g = std::stoi(std::string(d));
+    if (g == 0) return "нуле";
+    return g == 1 ? "одно" : compound_prefix(g);
+}
+
 CountForm count_form(std::string_view digits) {
     const std::string_view d = significant(digits);
     const int last = d.back() - '0';

@@ -32,6 +32,10 @@ std::string cardinal_words(std::string_view digits, GrammarCase grammar_case, Ge
 // четв+ёртого"); a round number of thousands is one word ("двухт+ысячный").
 std::string ordinal_words(std::string_view digits, GrammarCase grammar_case, Gender gender);
 
+// The first part of a compound word: "тридцати" of "тридцатил+етний",
+// "двух" of "двухэт+ажный", "сто" of "стопроц+ентный"; empty above 999.
+std::string compound_stem(std::string_view digits);
+
 // The case and number a noun takes after a count in `grammar_case`:
 // "две" + genitive singular, "пять" + genitive plural, "двум" + dative
 // plural. True in `plural` for the plural.

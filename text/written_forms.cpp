@@ -71,7 +71,8 @@ const Tables& russian_tables() {
         std::string line;
         std::string section;
         while (std::getline(in, line)) {
-            if (line.empty() || line[0] == '#') continue;
+            // "# " starts a comment; "#" and a tab is the sign's own entry.
+            if (line.empty() || (line[0] == '#' && (line.size() == 1 || line[1] == ' '))) continue;
             if (line[0] == '[') {
                 section = line;
                 continue;
@@ -460,10 +461,16 @@ private:
         const std::string w = word_before(i);
         return w.empty() ? Governs::Nothing : governs(w);
     }
-    // The word after token i (across one space), in small letters.
+    // The word after token i (across one space), in small letters; a
+    // preposition or conjunction is no noun to agree with.
     std::string word_after(std::size_t i) const {
         const std::size_t j = after(i);
-        return word(j) ? lower(str(j)) : std::string();
+        if (!word(j)) return {};
+        std::string w = lower(str(j));
+        static const char* const kNoNoun[] = {"и", "или", "а", "но", "что", "как", "чем", "же", "ли", "не", "бы"};
+        for (const char* n : kNoNoun)
+            if (w == n) return {};
+        return governs(w) == Governs::Word ? w : std::string();
     }
 
     // ---- entry
@@ -673,6 +680,16 @@ private:
             last = i;
             return true;
         }
+        // "30-летней", "5-этажный": one word.
+        if ((mark(i + 1, "-") || mark(i + 1, "‑")) && word(i + 2) && str(i + 2).size() >= 8 &&
+            lower(str(i + 2)) == str(i + 2)) {
+            const std::string stem = compound_stem(d);
+            if (!stem.empty()) {
+                said = stem + std::string(str(i + 2));
+                last = i + 2;
+                return true;
+            }
+        }
         // Ordinals and case endings: 12-й, 2-го, 5-х, 1990-х, 200ый.
         {
             std::size_t s = 0;
@@ -711,9 +728,10 @@ private:
                 found = true;
                 plural = str(n) == "гг" || !second.empty();
                 noun_last = n + 1;
+                // "в 1961 г.", "к 1961 г.", "указ 1961 г." (of the year), but a
+                // year alone after a comma is named: "Орлов, 1944 г.".
                 c = date_case(before(i));
-                if (c != C::Genitive && after_month(i)) c = C::Genitive;
-                if (before(i) == Governs::Word && !after_month(i)) c = C::Nominative;
+                if (after_month(i)) c = C::Genitive;
             }
             if (found) {
                 said = ordinal_words(d, c, Gender::Masculine);
@@ -741,7 +759,15 @@ private:
 
     // Whether the number at token i follows a month's name: "12 апреля 1961 г.".
     bool after_month(std::size_t i) const {
-        return i >= 2 && gap(i - 1) && word(i - 2) && month_of(lower(str(i - 2))) != 0;
+        static const char* const kNamed[] = {"январь", "февраль", "март", "апрель", "май", "июнь",
+                                             "июль", "август", "сентябрь", "октябрь", "ноябрь",
+                                             "декабрь"};
+        if (!(i >= 2 && gap(i - 1) && word(i - 2))) return false;
+        const std::string w = lower(str(i - 2));
+        if (month_of(w) != 0) return true;
+        for (const char* m : kNamed)
+            if (w == m) return true;
+        return false;
     }
 
     // Whether a full stop at token k also ends its sentence: the text ends,
@@ -776,6 +802,9 @@ private:
         const bool round_ten = d.size() >= 2 && d.back() == '0';
         C want = date_case(gov);
         if (gov == Governs::Word || gov == Governs::Nothing) want = C::Nominative;
+        // "на 3-й день", but "на 5-й странице" and "в 1990-х".
+        if (gov == Governs::Location && !noun.empty() && !noun_shows(noun, C::Prepositional))
+            want = C::Accusative;
         struct Candidate {
             std::string words;
             int score;
@@ -1013,6 +1042,8 @@ private:
     // ---- words: Roman numerals and abbreviations
 
     std::size_t read_word(std::size_t i, Edit& e) {
+        // "N 25" as "№ 25".
+        if (tables_.signs.count(std::string(str(i))) && number(after(i))) return read_mark(i, e);
         if (std::size_t next = read_roman(i, e); next != i) return next;
         return read_abbreviation(i, e);
     }
