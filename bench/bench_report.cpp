@@ -20,6 +20,7 @@
 #include "platform/object_names.h"
 #include "protocol/protocol.h"
 #include "text/normalization.h"
+#include "text/written_forms.h"
 #include "text/transliteration.h"
 #include "tools/bench_voice_model.h"
 #include "tools/torchscript_packing.h"
@@ -137,6 +138,9 @@ void text_throughput() {
     add("normalize_numbers, Russian text with numbers",
         mbps(cyrillic.size(), median_time(5, [&] { normalize_numbers(cyrillic, "rus"); })), "MB/s",
         "bench_report (text)", 0);
+    add("read_written_forms, Russian text with numbers",
+        mbps(cyrillic.size(), median_time(5, [&] { read_written_forms(cyrillic, "rus"); })),
+        "MB/s", "bench_report (text)", 0);
     add("transliterate, Russian text with Latin words",
         mbps(cyrillic.size(), median_time(5, [&] { transliterate(cyrillic, "rus"); })), "MB/s",
         "bench_report (text)", 0);
@@ -422,9 +426,20 @@ std::string long_text(bool russian, std::size_t bytes) {
 }
 
 // The text steps with the demo stage models over growing texts: time must
-// grow with the text, not faster.
+// grow with the text, not faster. The reading of written forms is on; what
+// it adds to 800 KB is measured against the same steps with it off.
 void long_text_steps() {
-    const RuntimeSettings on{true, true};
+    const RuntimeSettings on{true, true, true};
+    {
+        const std::string text = long_text(true, 800 * 1024) + std::string(
+            "В 2024 году 10 000 человек, т.е. 15,5%, 12-й, 5 кг, XX век. ");
+        const double with = best_time(3, [&] { process_text(text, "rus", on); });
+        const double without =
+            best_time(3, [&] { process_text(text, "rus", RuntimeSettings{true, true, false}); });
+        add("text steps, demo stages, Russian 800 KB: time with the written-forms step",
+            (with - without) / without * 100, "% beyond the steps without it",
+            "bench_report (long texts)", 1);
+    }
     process_text(sentences(4), "rus", on);  // loads the stage models
     for (const bool russian : {true, false}) {
         double previous = 0;

@@ -458,6 +458,11 @@ private:
         return {};
     }
     Governs before(std::size_t i) const {
+        // "ок. 5 км": an abbreviated preposition.
+        if (i >= 3 && gap(i - 1) && mark(i - 2, ".") && word(i - 3)) {
+            const auto p = tables_.phrases.find(lower(str(i - 3)) + ".");
+            if (p != tables_.phrases.end()) return governs(without_stress(p->second));
+        }
         const std::string w = word_before(i);
         return w.empty() ? Governs::Nothing : governs(w);
     }
@@ -721,7 +726,9 @@ private:
             // "2 года", "к 18 годам" count years; "в 988 году" names one.
             if (found && value(d) < 100 && lower(str(n)) != "году" && lower(str(n)) != "годе")
                 found = false;
-            if (found && c == C::Prepositional && before(i) == Governs::Dative) c = C::Dative;
+            if (found && c == C::Prepositional &&
+                (before(i) == Governs::Dative || before(i) == Governs::DativeAlways))
+                c = C::Dative;
             const int year = value(d);
             if (!found && word(n) && (str(n) == "г" || str(n) == "гг") && mark(n + 1, ".") &&
                 year >= 1000 && year <= 2100) {
@@ -748,7 +755,14 @@ private:
         if (d.size() <= 2) {
             const std::size_t n = after(i);
             const int day = value(d);
-            if (day >= 1 && day <= 31 && word(n) && month_of(lower(str(n))) != 0) {
+            // "с 1 по 5 мая": the first day of a range takes the month too.
+            std::size_t m = n;
+            if (word(n) && (lower(str(n)) == "по" || lower(str(n)) == "до" || str(n) == "и") &&
+                number(after(n)) && str(after(n)).size() <= 2)
+                m = after(after(n));
+            else if ((mark(i + 1, "-") || mark(i + 1, "–")) && number(i + 2) && str(i + 2).size() <= 2)
+                m = after(i + 2);
+            if (day >= 1 && day <= 31 && word(m) && month_of(lower(str(m))) != 0) {
                 said = ordinal_words(d, date_case(before(i)), Gender::Neuter);
                 last = i;
                 return true;
@@ -803,7 +817,10 @@ private:
         C want = date_case(gov);
         if (gov == Governs::Word || gov == Governs::Nothing) want = C::Nominative;
         // "на 3-й день", but "на 5-й странице" and "в 1990-х".
-        if (gov == Governs::Location && !noun.empty() && !noun_shows(noun, C::Prepositional))
+        const bool direct_ending = ending == "й" || ending == "ю" || ending == "е" || ending == "ое" ||
+                                   ending == "ую" || ending == "ий" || ending == "ый" || ending == "ой";
+        if (gov == Governs::Location && direct_ending && !noun.empty() &&
+            !noun_shows(noun, C::Prepositional))
             want = C::Accusative;
         struct Candidate {
             std::string words;
