@@ -642,8 +642,12 @@ private:
                 return true;
             }
         }
-        // Times: 12:30, 7:05, 9:00:15.
-        if (d.size() <= 2 && mark(i + 1, ":") && number(i + 2) && str(i + 2).size() == 2 &&
+        // Times: 12:30, 7:05, 9:00:15, and "в 9.30" after a preposition of time.
+        const Governs gov = before(i);
+        const bool time_preposition = gov == Governs::Location || gov == Governs::DativeAlways ||
+                                      gov == Governs::Genitive || gov == Governs::GenitiveOrWith;
+        if (d.size() <= 2 && (mark(i + 1, ":") || (time_preposition && mark(i + 1, ".") &&
+                                                    !(mark(i + 3, ".") && number(i + 4)))) && number(i + 2) && str(i + 2).size() == 2 &&
             value(d) <= 24 && value(str(i + 2)) <= 59) {
             const C c = count_case(before(i), "", CountForm::Many);
             said = cardinal_words(d, c, Gender::Masculine);
@@ -654,6 +658,7 @@ private:
                 said += m[0] == '0' ? group_reading(m) : cardinal_words(m, c, Gender::Feminine);
                 last = k;
                 if (!(mark(k + 1, ":") && number(k + 2) && str(k + 2).size() == 2)) break;
+                if (mark(i + 1, ".")) break;
             }
             return true;
         }
@@ -773,14 +778,14 @@ private:
 
     // Whether the number at token i follows a month's name: "12 апреля 1961 г.".
     bool after_month(std::size_t i) const {
-        static const char* const kNamed[] = {"январь", "февраль", "март", "апрель", "май", "июнь",
-                                             "июль", "август", "сентябрь", "октябрь", "ноябрь",
-                                             "декабрь"};
+        // Any case of a month's name: "октябрь", "апреля", "в январе".
+        static const char* const kStems[] = {"январ", "феврал", "март", "апрел", "июн", "июл",
+                                             "август", "сентябр", "октябр", "ноябр", "декабр"};
         if (!(i >= 2 && gap(i - 1) && word(i - 2))) return false;
         const std::string w = lower(str(i - 2));
-        if (month_of(w) != 0) return true;
-        for (const char* m : kNamed)
-            if (w == m) return true;
+        if (w == "май" || w == "мая" || w == "мае" || w == "маю" || w == "маем") return true;
+        for (const char* m : kStems)
+            if (w.rfind(m, 0) == 0 && w.size() <= std::string_view(m).size() + 4) return true;
         return false;
     }
 
