@@ -97,9 +97,9 @@ TEST(ZelvanTtsCommand, TextAsJsonFromArgumentOrStandardInput) {
     const auto json = nlohmann::json::parse(r.out);
     EXPECT_EQ(json["voice"], 20);
     EXPECT_EQ(json["lang"], "rus");
-    EXPECT_EQ(json["numbers"], "Дом пять");
-    EXPECT_EQ(json["script"], "Дом пять");
-    EXPECT_EQ(json["chunks"], nlohmann::json::array({"Дом пять"}));
+    EXPECT_EQ(json["numbers"], "Дом п+ять");
+    EXPECT_EQ(json["script"], "Дом п+ять");
+    EXPECT_EQ(json["chunks"], nlohmann::json::array({"Дом п+ять"}));
     EXPECT_EQ(json["ids"][0].front(), 2);
     EXPECT_EQ(json["ids"][0].back(), 1);
     EXPECT_EQ(json["unmapped"], nlohmann::json::array());

@@ -23,8 +23,8 @@ TEST(WordLabels, EachSpokenWordPointsAtTheUsersOwnWord) {
         Words words;
     } cases[] = {
         // A number read as several words maps each of them to the number.
-        {"rus", "В 2024 году", {"В=В", "две=2024", "тысячи=2024", "двадцать=2024", "четыре=2024",
-                                "году=году"}},
+        {"rus", "В 2024 году", {"В=В", "две=2024", "тысячи=2024", "двадцать=2024",
+                                "четвёртом=2024", "году=году"}},
         // Punctuation glued to a word stays with it.
         {"rus", "Да. Нет, 5.", {"Да.=Да.", "Нет,=Нет,", "пять.=5."}},
         // Latin words are spoken transliterated and point at the Latin.

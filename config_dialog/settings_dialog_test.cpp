@@ -151,6 +151,13 @@ TEST_F(SettingsDialog, SaveWritesEachBoxToItsOwnMemberAndSignals) {
             EXPECT_EQ(reread.enable_homosolver, homosolver);
         }
     }
+    // The third box, and a dialog opened on it shows it unchecked.
+    SettingsStore store;
+    SettingsDialogState state = open_settings_dialog(store);
+    state.reading_checked = false;
+    EXPECT_TRUE(save_settings_dialog(state, store));
+    EXPECT_FALSE(load_settings_file().enable_reading);
+    EXPECT_FALSE(open_settings_dialog(store).reading_checked);
 }
 
 TEST_F(SettingsDialog, SavingUnchangedBoxesStillRewritesTheFileAndSignals) {

@@ -9,6 +9,7 @@
 #include "engine/word_spans.h"
 #include "text/user_dictionary.h"
 #include "text/normalization.h"
+#include "text/written_forms.h"
 #include "text/transliteration.h"
 #include "homosolver/homograph_stage.h"
 
@@ -120,7 +121,9 @@ TEST_F(DemoTextModels, BlockByBlockStagesEqualTheWholeText) {
             text += ends[random() % ends.size()];
         }
         ProcessedText whole;
-        whole.numbers = normalize_numbers(text, "rus");
+        // Written forms are read over the whole text too: a block reads the
+        // words around it as context.
+        whole.numbers = normalize_numbers(read_written_forms(text, "rus"), "rus");
         whole.homographs = apply_homosolver(whole.numbers, "rus");
         whole.stress = apply_accentor(whole.homographs, "rus");
         whole.script = transliterate(whole.stress, "rus");

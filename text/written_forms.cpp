@@ -748,11 +748,15 @@ private:
             if (found) {
                 said = ordinal_words(d, c, Gender::Masculine);
                 if (!second.empty()) said += " — " + ordinal_words(second, c, Gender::Masculine);
+                // "году" as written stays the text's own word; "г." is read.
+                if (noun_last != n + 1) {
+                    last = j;
+                    return true;
+                }
                 said += ' ';
-                said += noun_last == n + 1 ? year_word(c, plural)
-                                           : std::string(str(n));
+                said += year_word(c, plural);
                 last = noun_last;
-                if (noun_last == n + 1 && end_of_sentence_after(noun_last)) said += '.';
+                if (end_of_sentence_after(noun_last)) said += '.';
                 return true;
             }
         }
