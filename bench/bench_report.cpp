@@ -728,6 +728,39 @@ void voice_quality(const fs::path& bin) {
     if (found == 0) add_note("recorded voice: closeness to the speaker", "voice_quality_bench failed", "voice_quality_bench");
 }
 
+// ---- reading real Russian text ---------------------------------------------
+
+// reading_bench reads the hand-checked sentences through the text steps and
+// espeak-ng; its Markdown goes below the table, its totals into it.
+std::string reading(const fs::path& bin) {
+    const std::string program = (bin / "reading_bench").string();
+    FILE* p = popen(("'" + program + "' 2>/dev/null").c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    std::size_t n;
+    while (p != nullptr && (n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+    const int status = p != nullptr ? pclose(p) : -1;
+    const std::size_t total = out.find("| **total** |");
+    if (status != 0 || total == std::string::npos) {
+        add_note("reading real Russian text", "reading_bench failed", "reading_bench");
+        return {};
+    }
+    // | **total** | N | zelvan % | espeak % |
+    std::vector<std::string> cells;
+    std::string cell;
+    for (std::size_t i = total + 1; i < out.size() && out[i] != '\n'; ++i) {
+        if (out[i] == '|') cells.push_back(cell), cell.clear();
+        else if (out[i] != ' ') cell += out[i];
+    }
+    if (cells.size() == 4) {
+        rows.push_back({"reading real Russian text: sentences read exactly right (" + cells[1] +
+                            " sentences)", cells[2], "%", "reading_bench"});
+        rows.push_back({"espeak-ng (peer): same sentences read right", cells[3], "%", "reading_bench"});
+        std::cerr << "reading real Russian text: " << cells[2] << " % (espeak-ng " << cells[3] << " %)\n";
+    }
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -777,6 +810,7 @@ int main(int argc, char** argv) {
     client_commands(bin, (work / "realistic").string(), work);
     espeak_peer(work);
     voice_quality(bin);
+    const std::string reading_table = reading(bin);
     fs::remove_all(work);
 
     std::ofstream out(output);
@@ -788,6 +822,15 @@ int main(int argc, char** argv) {
     for (const Row& r : rows) {
         out << "| " << r.figure << " | " << r.value << " | " << r.unit << " | `" << r.command
             << "` | " << m << " |\n";
+    }
+    if (!reading_table.empty()) {
+        out << "\n## Reading real Russian text\n\n"
+            << "Sentences of Debian's fortunes-ru and manpages-ru (`bench/data/ru_reading.tsv`), each\n"
+            << "with the reading a Russian reader gives, written by hand. Zelvan: the text after the\n"
+            << "written forms and the numbers, equal to that reading once case, ё, stress marks and\n"
+            << "punctuation are set aside. espeak-ng: the written sentence and the reading give the\n"
+            << "same phonemes, vowel reduction, stress and voicing set aside. Run by `reading_bench`.\n\n"
+            << reading_table;
     }
     std::cerr << "wrote " << output << "\n";
     return 0;
