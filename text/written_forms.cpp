@@ -218,7 +218,19 @@ enum class Governs {
     Instrumental,    // между, перед
     Location,        // в, на: prepositional for dates, accusative for counts
     Prepositional,   // о, об, при
+    Verb,            // попросила, тратит: the accusative of an object
 };
+
+// A finite verb or an infinitive by its ending: what follows it is its object.
+// Words of four letters at least (Cyrillic letters are two bytes each).
+bool looks_like_verb(std::string_view w) {
+    if (w.size() < 8) return false;
+    // Reflexive verbs ("осталась") take no object.
+    if (ends_with_any(w, {"ся", "сь"})) return false;
+    return ends_with_any(w, {"ла", "ло", "ли", "ть", "ет",
+                             "ит", "ют", "ут", "ят", "ешь", "ишь", "ете", "ите", "ал", "ил",
+                             "ыл", "ел", "ёл"});
+}
 
 Governs governs(std::string_view word) {
     static const std::unordered_map<std::string, Governs> table = {
@@ -239,12 +251,23 @@ Governs governs(std::string_view word) {
         {"за", Governs::AccusativeOrWith}, {"под", Governs::AccusativeOrWith},
         {"над", Governs::AccusativeOrWith}, {"между", Governs::Instrumental},
         {"перед", Governs::Instrumental}, {"в", Governs::Location},
+        {"равно", Governs::DativeAlways}, {"равен", Governs::DativeAlways},
+        {"равна", Governs::DativeAlways}, {"равны", Governs::DativeAlways},
+        {"длиннее", Governs::Genitive}, {"короче", Governs::Genitive},
+        {"старше", Governs::Genitive}, {"младше", Governs::Genitive},
+        {"моложе", Governs::Genitive}, {"выше", Governs::Genitive},
+        {"ниже", Governs::Genitive}, {"дороже", Governs::Genitive},
+        {"дешевле", Governs::Genitive}, {"тяжелее", Governs::Genitive},
+        {"легче", Governs::Genitive}, {"дальше", Governs::Genitive},
+        {"тех", Governs::Genitive}, {"этих", Governs::Genitive},
+        {"всех", Governs::Genitive}, {"каждых", Governs::Genitive},
         {"во", Governs::Location},      {"на", Governs::Location},
         {"о", Governs::Prepositional},  {"об", Governs::Prepositional},
         {"обо", Governs::Prepositional}, {"при", Governs::Prepositional},
     };
     const auto it = table.find(std::string(word));
-    return it == table.end() ? Governs::Word : it->second;
+    if (it != table.end()) return it->second;
+    return looks_like_verb(word) ? Governs::Verb : Governs::Word;
 }
 
 bool instrumental_ending(std::string_view noun) {
@@ -274,10 +297,17 @@ C count_case(Governs before, std::string_view noun, CountForm form) {
             if (plural_prepositional) return C::Prepositional;
             if (form == CountForm::One && ends_with_any(noun, {"е", "и"})) return C::Prepositional;
             return C::Accusative;
+        case Governs::Verb:
+            if (plural_instrumental) return C::Instrumental;
+            if (plural_dative) return C::Dative;
+            return C::Accusative;
         case Governs::Word:
         case Governs::Nothing:
         default:
             if (plural_instrumental) return C::Instrumental;
+            // "объявили 221 участнику": one takes its noun's case.
+            // "31 минуту": one with a noun in -у is its object.
+            if (form == CountForm::One && ends_with_any(noun, {"у", "ю"})) return C::Accusative;
             if (plural_dative) return C::Dative;
             if (plural_prepositional) return C::Prepositional;
             return C::Nominative;
@@ -295,7 +325,8 @@ C date_case(Governs before) {
         case Governs::Instrumental: return C::Instrumental;
         case Governs::Location:
         case Governs::Prepositional: return C::Prepositional;
-        case Governs::Word: return C::Genitive;  // "родился 12 апреля"
+        case Governs::Word:
+        case Governs::Verb: return C::Genitive;  // "родился 12 апреля"
         case Governs::Nothing:
         default: return C::Nominative;
     }
@@ -598,6 +629,19 @@ private:
         {
             std::size_t j = i;
             std::vector<std::string_view> groups{d};
+            // "+7 495 123-45-67": groups after blanks, then a dashed tail.
+            {
+                std::size_t k = i;
+                std::vector<std::string_view> spaced{d};
+                while (gap(k + 1) && number(k + 2) && str(k + 2).size() <= 4) {
+                    spaced.push_back(str(k + 2));
+                    k += 2;
+                }
+                if (k != i && mark(k + 1, "-") && number(k + 2) && mark(k + 3, "-") && number(k + 4)) {
+                    groups = spaced;
+                    j = k;
+                }
+            }
             const std::size_t open = after(j);
             if (mark(open, "(") && number(open + 1) && mark(open + 2, ")")) {
                 groups.push_back(str(open + 1));
@@ -663,14 +707,23 @@ private:
             return true;
         }
         // Fractions: 1/2, 3/4.
-        if (mark(i + 1, "/") && number(i + 2) && d.size() <= 2 && str(i + 2).size() <= 3 &&
+        if (mark(i + 1, "/") && number(i + 2) && d.size() <= 3 && str(i + 2).size() <= 7 &&
             d[0] != '0' && str(i + 2)[0] != '0') {
+            const int numerator = value(d);
             const int denominator = value(str(i + 2));
-            if (denominator >= 2 && denominator <= 100) {
+            const bool power_of_ten = str(i + 2).find_first_not_of('0', 1) == std::string::npos;
+            // "13/2" of an address, a house and its building: "тринадцать дробь два".
+            if (numerator > denominator && denominator <= 100) {
+                said = cardinal_words(d, C::Nominative, Gender::Masculine) + " др+обь " +
+                       cardinal_words(str(i + 2), C::Nominative, Gender::Masculine);
+                last = i + 2;
+                return true;
+            }
+            if ((denominator >= 2 && denominator <= 100) || power_of_ten) {
                 const std::size_t u = after(i + 2);
                 std::size_t unit_last = 0;
                 const Noun* unit = unit_at(u, unit_last);
-                const C c = count_case(before(i), word_after(unit ? unit_last : i + 2), CountForm::Many);
+                const C c = count_case(before(i), word_after(unit ? unit_last : i + 2), count_form(d));
                 said = cardinal_words(d, c, Gender::Feminine) + ' ' +
                        substantive(str(i + 2), d, c);
                 last = i + 2;
@@ -772,8 +825,31 @@ private:
             else if ((mark(i + 1, "-") || mark(i + 1, "–")) && number(i + 2) && str(i + 2).size() <= 2)
                 m = after(i + 2);
             if (day >= 1 && day <= 31 && word(m) && month_of(lower(str(m))) != 0) {
-                said = ordinal_words(d, date_case(before(i)), Gender::Neuter);
+                // A date that opens a sentence names the day when nothing
+                // follows it ("23 декабря 1992: ..."), and tells when
+                // something happened when a clause does.
+                C c = date_case(before(i));
+                std::size_t tail = m;
+                const std::size_t y = after(m);
+                const bool year = m == n && number(y) && str(y).size() == 4 && value(str(y)) >= 1000 &&
+                                  value(str(y)) <= 2100;
+                if (year) tail = y;
+                if (before(i) == Governs::Nothing) {
+                    std::size_t k = after(tail);
+                    if (year && word(k) && (str(k) == "г" || str(k) == "года")) k = after(mark(k + 1, ".") ? k + 1 : k);
+                    if (word(k)) c = C::Genitive;
+                }
+                said = ordinal_words(d, c, Gender::Neuter);
                 last = i;
+                // "23 декабря 1992:" says its year as a date does, with "года".
+                const std::size_t after_year = after(y);
+                if (year && !(word(after_year) && (str(after_year) == "г" || lower(str(after_year)) == "года" ||
+                                                    lower(str(after_year)) == "год" ||
+                                                    lower(str(after_year)) == "году"))) {
+                    said += ' ' + lower(str(m)) + ' ' +
+                            ordinal_words(str(y), C::Genitive, Gender::Masculine) + " г+ода";
+                    last = y;
+                }
                 return true;
             }
         }
@@ -822,9 +898,10 @@ private:
         const Governs gov = before(i);
         const std::string noun = word_after(s);
         // Decades: 1990-х, 90-е.
-        const bool round_ten = d.size() >= 2 && d.back() == '0';
+        const bool round_ten = (d.size() == 2 || d.size() == 4) && d.back() == '0';
         C want = date_case(gov);
         if (gov == Governs::Word || gov == Governs::Nothing) want = C::Nominative;
+        if (gov == Governs::Verb) want = C::Accusative;
         // "на 3-й день", but "на 5-й странице" and "в 1990-х".
         const bool direct_ending = ending == "й" || ending == "ю" || ending == "е" || ending == "ое" ||
                                    ending == "ую" || ending == "ий" || ending == "ый" || ending == "ой";
@@ -849,7 +926,8 @@ private:
                               : ends_with_any(noun, {"а", "я", "ы", "и", "у", "ю", "ой", "ей"})
                                   ? Gender::Feminine
                                   : Gender::Masculine;
-        const bool governed = gov != Governs::Word && gov != Governs::Nothing;
+        const bool governed =
+            gov != Governs::Word && gov != Governs::Nothing && gov != Governs::Verb;
         for (int ci = 0; ci < 6; ++ci) {
             for (int gi = 0; gi < 4; ++gi) {
                 if (decade && kGenders[gi] != Gender::Plural) continue;
@@ -873,7 +951,7 @@ private:
                 int score = 0;
                 const bool cardinal_ending = ending == "х" || ending == "ух" || ending == "ёх" ||
                                              ending == "ти" || ending == "ми" || ending == "мя" ||
-                                             ending == "ью" || ending == "ью";
+                                             ending == "ью" || ending == "и";
                 if (cardinal_ending) score += 40;
                 if (ending == "м" && ends_with_any(noun, {"ам", "ям"})) score += 40;
                 if (kCases[ci] == want) score += 2;
@@ -944,10 +1022,12 @@ private:
         C c = count_case(before(context), unit ? "" : noun, form);
         // "между 5 и 10": a number joined to the one before takes its case.
         const std::string joined = word_before(context);
+        // "около 3 видов животных и 4 видов растений": the same noun again.
         if ((joined == "и" || joined == "или" || joined == "либо") && context >= 4 &&
-            last_number_ == context - 4)
+            (last_number_ == context - 4 || (!noun.empty() && noun == last_noun_)))
             c = last_case_;
         last_case_ = c;
+        last_noun_ = noun;
         if (unit && c == C::Nominative) {
             // "с 5 кг" and the like took their case above; a bare count is nominative.
         }
@@ -1015,6 +1095,13 @@ private:
             e.text = "пл+юс";
             return i + 1;
         }
+        // "35 ± 2": plus or minus, wherever it stands before a number.
+        if (m == "±" && number(after(i)) && !number(i + 1)) {
+            e.begin = t_[i].begin;
+            e.end = t_[i].end;
+            e.text = "пл+юс-м+инус";
+            return i + 1;
+        }
         // Signs: -5, −5, +3, ±2.
         if ((m == "-" || m == "−" || m == "+" || m == "±") && number(i + 1) && free_before) {
             const std::string sign = m == "+" ? "пл+юс" : m == "±" ? "пл+юс-м+инус" : "м+инус";
@@ -1061,6 +1148,7 @@ private:
             case Governs::Instrumental: return C::Instrumental;
             case Governs::Location:
             case Governs::Prepositional: return C::Prepositional;
+            case Governs::Verb: return C::Accusative;
             default: return C::Nominative;
         }
     }
@@ -1074,8 +1162,30 @@ private:
         return read_abbreviation(i, e);
     }
 
+    // A Roman numeral typed with Cyrillic look-alikes ("ХХ", "ХI"), which
+    // counts only before a century's name.
+    static std::string latin_look_alikes(std::string_view s) {
+        std::string out;
+        std::size_t pos = 0;
+        while (pos < s.size()) {
+            const char32_t c = decode_utf8(s, pos);
+            if (c == 0x425) out += 'X';
+            else if (c == 0x406) out += 'I';
+            else if (c == 0x421) out += 'C';
+            else if (c == 0x41C) out += 'M';
+            else if (c < 0x80) out += static_cast<char>(c);
+            else return {};
+        }
+        return out;
+    }
+
     std::size_t read_roman(std::size_t i, Edit& e) {
-        const int v = roman_value(str(i));
+        int v = roman_value(str(i));
+        bool look_alike = false;
+        if (v == 0) {
+            v = roman_value(latin_look_alikes(str(i)));
+            look_alike = true;
+        }
         if (v == 0) return i;
         static const std::unordered_map<std::string, std::pair<C, bool>> century = {
             {"век", {C::Nominative, false}},   {"века", {C::Genitive, false}},
@@ -1111,9 +1221,9 @@ private:
             if (it != century.end() && (!abbreviated || mark(n + 1, "."))) {
                 C c = it->second.first;
                 bool plural = it->second.second || second != 0;
-                if (abbreviated) c = date_case(before(i)) == C::Genitive && before(i) == Governs::Word
-                                         ? C::Nominative
-                                         : (before(i) == Governs::Nothing ? C::Nominative : date_case(before(i)));
+                // "XX в." named alone, "люди XIX в." of the century, "в XX в.".
+                if (abbreviated)
+                    c = before(i) == Governs::Nothing ? C::Nominative : date_case(before(i));
                 e.begin = t_[i].begin;
                 e.text = ordinal_words(digits, c, Gender::Masculine);
                 if (second != 0)
@@ -1131,7 +1241,30 @@ private:
                 return j + 1;
             }
         }
-        if (second != 0) return i;
+        if (second != 0 || look_alike) return i;
+        // Before a counted noun: "IX класса", "на II съезде".
+        if (word(n)) {
+            const std::string w = lower(str(n));
+            for (const auto& [noun, g] : counted) {
+                // The noun's stem: the word without its last letter.
+                std::string stem = noun;
+                if (stem.size() > 4) {
+                    std::size_t cut = stem.size() - 1;
+                    while ((static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+                    stem.resize(cut);
+                }
+                if (w.rfind(stem, 0) != 0 || w.size() > stem.size() + 6) continue;
+                C c = noun_case(before(i));
+                if (before(i) == Governs::Nothing || before(i) == Governs::Word ||
+                    before(i) == Governs::Verb) {
+                    c = name_case(w, g == Gender::Feminine);
+                }
+                e.begin = t_[i].begin;
+                e.end = t_[i].end;
+                e.text = ordinal_words(digits, c, g);
+                return i + 1;
+            }
+        }
         // After a name: Пётр I, Екатерина II; after глава, том, часть.
         if (i >= 2 && gap(i - 1) && word(i - 2)) {
             const std::string_view name = str(i - 2);
@@ -1140,7 +1273,8 @@ private:
             std::size_t q = 0;
             const char32_t first = decode_utf8(name, q);
             const bool cyrillic_name = first >= 0x410 && first <= 0x42F && i >= 2 &&
-                                       lname.size() >= 4 && governs(lname) == Governs::Word;
+                                       lname.size() >= 4 &&
+                                       (governs(lname) == Governs::Word || governs(lname) == Governs::Verb);
             if (it != counted.end()) {
                 e.begin = t_[i].begin;
                 e.end = t_[i].end;
@@ -1148,14 +1282,56 @@ private:
                 return i + 1;
             }
             if (cyrillic_name) {
-                const Gender g = ends_with_any(lname, {"а", "я"}) ? Gender::Feminine : Gender::Masculine;
+                // The name's own ending tells its case: "При Петре I",
+                // "эпоху Николая I", "Людовику XIV", "Екатерины II".
+                const bool feminine = is_queen(lname);
+                const Gender g = feminine ? Gender::Feminine : Gender::Masculine;
+                C c = name_case(lname, feminine);
+                const Governs gov = before(i - 2);
+                if (gov != Governs::Nothing && gov != Governs::Word && gov != Governs::Verb)
+                    c = noun_case(gov);
                 e.begin = t_[i].begin;
                 e.end = t_[i].end;
-                e.text = capitalized(ordinal_words(digits, C::Nominative, g));
+                e.text = capitalized(ordinal_words(digits, c, g));
+                return i + 1;
+            }
+            // A product's generation after a Latin name: "Pentium II".
+            const bool latin_name = first >= 'A' && first <= 'Z' && v >= 2;
+            if (latin_name) {
+                e.begin = t_[i].begin;
+                e.end = t_[i].end;
+                e.text = cardinal_words(digits, C::Nominative, Gender::Masculine);
                 return i + 1;
             }
         }
         return i;
+    }
+
+    // Women's names that reigns number; the rest of the names are men's.
+    static bool is_queen(std::string_view name) {
+        static const char* const kStems[] = {"екатерин", "елизавет", "анн", "мари", "виктори",
+                                             "изабелл", "маргарит", "елен", "ольг", "софи"};
+        for (const char* stem : kStems) {
+            const std::string_view s(stem);
+            if (name.rfind(s, 0) == 0 && name.size() <= s.size() + 4) return true;
+        }
+        return false;
+    }
+
+    // The case a noun or a name shows by its ending.
+    static C name_case(std::string_view w, bool feminine) {
+        if (feminine) {
+            if (ends_with_any(w, {"ой", "ей"})) return C::Instrumental;
+            if (ends_with_any(w, {"ы", "и"})) return C::Genitive;
+            if (ends_with_any(w, {"у", "ю"})) return C::Accusative;
+            if (ends_with(w, "е")) return C::Dative;
+            return C::Nominative;
+        }
+        if (ends_with_any(w, {"ом", "ем", "ём"})) return C::Instrumental;
+        if (ends_with_any(w, {"а", "я"})) return C::Genitive;
+        if (ends_with_any(w, {"у", "ю"})) return C::Dative;
+        if (ends_with(w, "е")) return C::Prepositional;
+        return C::Nominative;
     }
 
     std::size_t read_abbreviation(std::size_t i, Edit& e) {
@@ -1208,9 +1384,15 @@ private:
         }
         if (capital) said = capitalized(said);
         // A noun's full stop is its own; a phrase's may also end a sentence.
-        const bool phrase = tables_.phrases.count(best_key) != 0;
-        if (best_key.back() == '.' && (phrase ? end_of_sentence_after(best_last)
-                                              : best_last + 1 >= t_.size() || !gap(best_last + 1)))
+        // Phrases that lead into the next word ("св. Татьяны", "т.н.
+        // «свободная»") never end a sentence.
+        static const char* const kLeading[] = {"св.", "им.", "т.н.", "ок.", "см.", "напр.",
+                                               "англ.", "рус.", "лат."};
+        bool leading = !tables_.phrases.count(best_key);
+        for (const char* l : kLeading) leading = leading || best_key == l;
+        const bool line_end = best_last + 1 >= t_.size() ||
+                              (is(best_last + 1, Kind::Space) && !gap(best_last + 1));
+        if (best_key.back() == '.' && (leading ? line_end : end_of_sentence_after(best_last)))
             said += '.';
         e.begin = t_[i].begin;
         e.end = t_[best_last].end;
@@ -1237,6 +1419,7 @@ private:
     // The last token of the count read last, and its case.
     std::size_t last_number_ = SIZE_MAX;
     C last_case_ = C::Nominative;
+    std::string last_noun_;
 };
 
 // Bytes of context the step reads on each side of a block.
