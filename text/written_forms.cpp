@@ -530,7 +530,10 @@ private:
         // Groups of three after a blank: "10 000", "1 000 000".
         if (n.digits.size() <= 3) {
             std::size_t j = i;
-            while (is(j + 1, Kind::Space) && number(j + 2) && str(j + 2).size() == 3) {
+            // At most the groups a numeral can name, so that no run of
+            // groups is scanned twice over.
+            while (n.digits.size() < kMaxNumeralDigits && is(j + 1, Kind::Space) && number(j + 2) &&
+                   str(j + 2).size() == 3) {
                 std::string_view space = str(j + 1);
                 std::size_t p = 0;
                 decode_utf8(space, p);
@@ -633,7 +636,7 @@ private:
             {
                 std::size_t k = i;
                 std::vector<std::string_view> spaced{d};
-                while (gap(k + 1) && number(k + 2) && str(k + 2).size() <= 4) {
+                while (spaced.size() < 6 && gap(k + 1) && number(k + 2) && str(k + 2).size() <= 4) {
                     spaced.push_back(str(k + 2));
                     k += 2;
                 }
