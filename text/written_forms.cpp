@@ -53,7 +53,11 @@ std::vector<std::string> split(const std::string& line, char by) {
 bool read_forms(const std::string& field, std::array<std::string, 6>& forms) {
     const std::vector<std::string> words = split(field, ' ');
     if (words.size() != 6) return false;
-    std::copy(words.begin(), words.end(), forms.begin());
+    // "_" joins the words of a form of several: "квадр+атный_м+етр".
+    for (std::size_t k = 0; k < 6; ++k) {
+        forms[k] = words[k];
+        std::replace(forms[k].begin(), forms[k].end(), '_', ' ');
+    }
     return true;
 }
 
@@ -506,7 +510,9 @@ private:
         static const char* const kNoNoun[] = {"и", "или", "а", "но", "что", "как", "чем", "же", "ли", "не", "бы"};
         for (const char* n : kNoNoun)
             if (w == n) return {};
-        return governs(w) == Governs::Word ? w : std::string();
+        // Only a preposition is no noun; a verb-like ending ("недели") may be one.
+        const Governs g = governs(w);
+        return g == Governs::Word || g == Governs::Verb ? w : std::string();
     }
 
     // ---- entry
@@ -831,7 +837,9 @@ private:
                 // A date that opens a sentence names the day when nothing
                 // follows it ("23 декабря 1992: ..."), and tells when
                 // something happened when a clause does.
+                // "на 1 сентября", "по 5 мая": the accusative of a date.
                 C c = date_case(before(i));
+                if (before(i) == Governs::Location || before(i) == Governs::Dative) c = C::Accusative;
                 std::size_t tail = m;
                 const std::size_t y = after(m);
                 const bool year = m == n && number(y) && str(y).size() == 4 && value(str(y)) >= 1000 &&
@@ -879,8 +887,12 @@ private:
         if (!is(k + 1, Kind::Space)) return false;
         if (!gap(k + 1)) return true;
         if (!word(k + 2)) return !number(k + 2);
+        // An acronym ("ВВП") is no sentence's first word.
+        const std::string_view next = str(k + 2);
         std::size_t q = 0;
-        return is_upper(decode_utf8(str(k + 2), q));
+        const bool capital = is_upper(decode_utf8(next, q));
+        const bool acronym = capital && q < next.size() && is_upper(decode_utf8(next, q));
+        return capital && !acronym;
     }
 
     // The fraction's denominator agreeing with its numerator: "вторая",
@@ -920,9 +932,9 @@ private:
                                         C::Accusative,   C::Instrumental, C::Prepositional};
         static constexpr Gender kGenders[4] = {Gender::Masculine, Gender::Feminine,
                                                Gender::Neuter, Gender::Plural};
+        // "1990-е", "в 90-х"; "в 1990-м" is the year.
         const bool decade = round_ten && (ending == "е" || ending == "х" || ending == "ые" ||
-                                          ending == "ых" || ending == "м" || ending == "ми" ||
-                                          ending == "ым" || ending == "ыми");
+                                          ending == "ых" || ending == "ыми");
         std::string base = d;
         if (decade && d.size() == 4 && d[2] != '0') base = d.substr(2);
         const Gender noun_g = noun.empty() ? Gender::Masculine
@@ -1062,8 +1074,8 @@ private:
                 last = unit_last = second_last;
             }
         }
-        if (has_unit_after && mark(unit_last, ".") == false && str(unit_last).back() == '.' &&
-            end_of_sentence_after(unit_last)) {
+        // "стоит 5 руб. Потом": the unit's full stop also ends the sentence.
+        if (has_unit_after && mark(unit_last, ".") && end_of_sentence_after(unit_last)) {
             said += '.';
         }
         return true;
