@@ -601,15 +601,15 @@ private:
             while (k < t_.size() && t_[k].end < end) ++k;
             if (k >= t_.size() || t_[k].end != end) continue;
             if (keep_ && keep_(key)) return nullptr;
-            // "с" and the capitals are also a preposition and letters.
-            if (key == "с" || key == "В" || key == "А" || key == "м" || key == "т") {
-                const std::size_t n = after(k);
-                if (key == "т" && mark(k + 1, ".")) continue;
-                if (word(n) && (key == "с" || is_upper(str(n)[0] == '+' ? 0 : [&] {
-                                    std::size_t q = 0;
-                                    return decode_utf8(str(n), q);
-                                }())))
-                    continue;
+            // "с", "В" and "А" are also a preposition and letters: they are
+            // units only where no word follows ("10 с.", "220 В, 5 А").
+            // "м" and "т" give way to a capitalised word ("5 м. Петроградская").
+            const std::size_t n = after(k);
+            if ((key == "с" || key == "В" || key == "А") && word(n)) continue;
+            if (key == "т" && mark(k + 1, ".")) continue;
+            if ((key == "м" || key == "т") && word(n)) {
+                std::size_t q = 0;
+                if (is_upper(decode_utf8(str(n), q))) continue;
             }
             last = k;
             return &noun;
