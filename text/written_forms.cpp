@@ -2,112 +2,19 @@
 
 #include "shared/symbols/code_points.h"
 #include "shared/symbols/languages.h"
+#include "text/numeral_context.h"
 #include "text/russian_numerals.h"
+#include "text/written_forms_tables.h"
 
 #include <algorithm>
-#include <array>
-#include <sstream>
+#include <cstdint>
 #include <unordered_map>
 
 namespace zelvan_tts {
 
-// The data file text/ru/written_forms.tsv, built into the program.
-extern const char kRussianWrittenForms[];
-
 namespace {
 
 using C = GrammarCase;
-
-// ---- the language's tables ------------------------------------------------
-
-struct Noun {
-    Gender gender = Gender::Masculine;
-    std::array<std::string, 6> singular;
-    std::array<std::string, 6> plural;
-    std::string tail;  // said after the noun: "ц+ельсия"
-};
-
-enum class NounPlace { Any, BeforeNumber, BeforeName };
-
-struct AbbreviatedNoun {
-    Noun noun;
-    NounPlace place = NounPlace::Any;
-};
-
-struct Tables {
-    std::vector<std::pair<std::string, Noun>> units;  // longest key first
-    std::unordered_map<std::string, Noun> signs;
-    std::unordered_map<std::string, AbbreviatedNoun> nouns;
-    std::unordered_map<std::string, std::string> phrases;
-};
-
-std::vector<std::string> split(const std::string& line, char by) {
-    std::vector<std::string> out;
-    std::string field;
-    std::istringstream in(line);
-    while (std::getline(in, field, by))
-        if (by != ' ' || !field.empty()) out.push_back(field);
-    return out;
-}
-
-bool read_forms(const std::string& field, std::array<std::string, 6>& forms) {
-    const std::vector<std::string> words = split(field, ' ');
-    if (words.size() != 6) return false;
-    // "_" joins the words of a form of several: "квадр+атный_м+етр".
-    for (std::size_t k = 0; k < 6; ++k) {
-        forms[k] = words[k];
-        std::replace(forms[k].begin(), forms[k].end(), '_', ' ');
-    }
-    return true;
-}
-
-Gender gender_of(const std::string& code) {
-    if (code == "f") return Gender::Feminine;
-    if (code == "n") return Gender::Neuter;
-    if (code == "p") return Gender::Plural;
-    return Gender::Masculine;
-}
-
-const Tables& russian_tables() {
-    static const Tables tables = [] {
-        Tables t;
-        std::istringstream in(kRussianWrittenForms);
-        std::string line;
-        std::string section;
-        while (std::getline(in, line)) {
-            // "# " starts a comment; "#" and a tab is the sign's own entry.
-            if (line.empty() || (line[0] == '#' && (line.size() == 1 || line[1] == ' '))) continue;
-            if (line[0] == '[') {
-                section = line;
-                continue;
-            }
-            const std::vector<std::string> f = split(line, '\t');
-            if (section == "[phrases]" && f.size() >= 2) {
-                t.phrases[f[0]] = f[1];
-            } else if (section == "[nouns]" && f.size() >= 3) {
-                AbbreviatedNoun n;
-                n.place = f[1] == "number" ? NounPlace::BeforeNumber
-                          : f[1] == "name" ? NounPlace::BeforeName
-                                           : NounPlace::Any;
-                if (read_forms(f[2], n.noun.singular)) t.nouns[f[0]] = n;
-            } else if ((section == "[units]" || section == "[signs]") && f.size() >= 4) {
-                Noun n;
-                n.gender = gender_of(f[1]);
-                if (!read_forms(f[2], n.singular) || !read_forms(f[3], n.plural)) continue;
-                if (f.size() >= 5) n.tail = f[4];
-                if (section == "[units]") {
-                    t.units.emplace_back(f[0], n);
-                } else {
-                    t.signs[f[0]] = n;
-                }
-            }
-        }
-        std::stable_sort(t.units.begin(), t.units.end(),
-                         [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
-        return t;
-    }();
-    return tables;
-}
 
 // ---- characters and tokens --------------------------------------------------
 
@@ -166,22 +73,8 @@ std::vector<Token> tokenize(std::string_view text, std::size_t from, std::size_t
     return tokens;
 }
 
-std::string lower(std::string_view word) {
-    std::string out;
-    std::size_t pos = 0;
-    while (pos < word.size()) append_utf8(out, fold_case(decode_utf8(word, pos)));
-    return out;
-}
 
-bool ends_with(std::string_view s, std::string_view end) {
-    return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
-}
 
-bool ends_with_any(std::string_view s, std::initializer_list<const char*> ends) {
-    for (const char* e : ends)
-        if (ends_with(s, e)) return true;
-    return false;
-}
 
 std::string capitalized(std::string_view word) {
     std::string out;
@@ -201,213 +94,6 @@ std::string capitalized(std::string_view word) {
     return out;
 }
 
-std::string without_stress(std::string_view s) {
-    std::string out;
-    for (char c : s)
-        if (c != '+') out += c;
-    return out;
-}
-
-// ---- grammar from context ---------------------------------------------------
-
-// What the word before a number asks of it.
-enum class Governs {
-    Nothing,         // no word, or punctuation between
-    Word,            // a word that is no preposition
-    DativeAlways,    // к
-    Dative,          // по: the dative for one, else the accusative
-    Genitive,        // от, до, из, около, ...
-    GenitiveOrWith,  // с: genitive, or instrumental before "друзьями"
-    AccusativeOrWith,  // за, под, над: accusative, or instrumental
-    Instrumental,    // между, перед
-    Location,        // в, на: prepositional for dates, accusative for counts
-    Prepositional,   // о, об, при
-    Verb,            // попросила, тратит: the accusative of an object
-};
-
-// A finite verb or an infinitive by its ending: what follows it is its object.
-// Words of four letters at least (Cyrillic letters are two bytes each).
-bool looks_like_verb(std::string_view w) {
-    if (w.size() < 8) return false;
-    // Reflexive verbs ("осталась") take no object.
-    if (ends_with_any(w, {"ся", "сь"})) return false;
-    return ends_with_any(w, {"ла", "ло", "ли", "ть", "ет",
-                             "ит", "ют", "ут", "ят", "ешь", "ишь", "ете", "ите", "ал", "ил",
-                             "ыл", "ел", "ёл"});
-}
-
-Governs governs(std::string_view word) {
-    static const std::unordered_map<std::string, Governs> table = {
-        {"к", Governs::DativeAlways},   {"ко", Governs::DativeAlways},
-        {"по", Governs::Dative},        {"от", Governs::Genitive},
-        {"до", Governs::Genitive},      {"из", Governs::Genitive},
-        {"около", Governs::Genitive},   {"без", Governs::Genitive},
-        {"для", Governs::Genitive},     {"у", Governs::Genitive},
-        {"после", Governs::Genitive},   {"кроме", Governs::Genitive},
-        {"свыше", Governs::Genitive},   {"более", Governs::Genitive},
-        {"менее", Governs::Genitive},   {"больше", Governs::Genitive},
-        {"меньше", Governs::Genitive},  {"против", Governs::Genitive},
-        {"среди", Governs::Genitive},   {"вокруг", Governs::Genitive},
-        {"возле", Governs::Genitive},   {"вместо", Governs::Genitive},
-        {"порядка", Governs::Genitive}, {"из-за", Governs::Genitive},
-        {"накануне", Governs::Genitive}, {"ради", Governs::Genitive},
-        {"с", Governs::GenitiveOrWith}, {"со", Governs::GenitiveOrWith},
-        {"за", Governs::AccusativeOrWith}, {"под", Governs::AccusativeOrWith},
-        {"над", Governs::AccusativeOrWith}, {"между", Governs::Instrumental},
-        {"перед", Governs::Instrumental}, {"в", Governs::Location},
-        {"равно", Governs::DativeAlways}, {"равен", Governs::DativeAlways},
-        {"равна", Governs::DativeAlways}, {"равны", Governs::DativeAlways},
-        {"длиннее", Governs::Genitive}, {"короче", Governs::Genitive},
-        {"старше", Governs::Genitive}, {"младше", Governs::Genitive},
-        {"моложе", Governs::Genitive}, {"выше", Governs::Genitive},
-        {"ниже", Governs::Genitive}, {"дороже", Governs::Genitive},
-        {"дешевле", Governs::Genitive}, {"тяжелее", Governs::Genitive},
-        {"легче", Governs::Genitive}, {"дальше", Governs::Genitive},
-        {"тех", Governs::Genitive}, {"этих", Governs::Genitive},
-        {"всех", Governs::Genitive}, {"каждых", Governs::Genitive},
-        {"во", Governs::Location},      {"на", Governs::Location},
-        {"о", Governs::Prepositional},  {"об", Governs::Prepositional},
-        {"обо", Governs::Prepositional}, {"при", Governs::Prepositional},
-    };
-    const auto it = table.find(std::string(word));
-    if (it != table.end()) return it->second;
-    return looks_like_verb(word) ? Governs::Verb : Governs::Word;
-}
-
-bool instrumental_ending(std::string_view noun) {
-    return ends_with_any(noun, {"ами", "ями", "ьми", "ом", "ем", "ём", "ой", "ей", "ью"});
-}
-
-// The case a count takes from the word before it and the noun after it.
-C count_case(Governs before, std::string_view noun, CountForm form) {
-    const bool plural_dative = ends_with_any(noun, {"ам", "ям"});
-    const bool plural_instrumental = ends_with_any(noun, {"ами", "ями", "ьми"});
-    const bool plural_prepositional = ends_with_any(noun, {"ах", "ях"});
-    switch (before) {
-        case Governs::DativeAlways: return C::Dative;
-        case Governs::Dative:
-            // "к пят+и", but "по тр+и раза": по gives the dative to one and
-            // to a noun in the dative only.
-            if (form == CountForm::One || ends_with_any(noun, {"ам", "ям", "у", "ю"})) return C::Dative;
-            return C::Accusative;
-        case Governs::Genitive: return C::Genitive;
-        case Governs::GenitiveOrWith:
-            return instrumental_ending(noun) ? C::Instrumental : C::Genitive;
-        case Governs::AccusativeOrWith:
-            return instrumental_ending(noun) ? C::Instrumental : C::Accusative;
-        case Governs::Instrumental: return C::Instrumental;
-        case Governs::Prepositional: return C::Prepositional;
-        case Governs::Location:
-            if (plural_prepositional) return C::Prepositional;
-            if (form == CountForm::One && ends_with_any(noun, {"е", "и"})) return C::Prepositional;
-            return C::Accusative;
-        case Governs::Verb:
-            if (plural_instrumental) return C::Instrumental;
-            if (plural_dative) return C::Dative;
-            return C::Accusative;
-        case Governs::Word:
-        case Governs::Nothing:
-        default:
-            if (plural_instrumental) return C::Instrumental;
-            // "объявили 221 участнику": one takes its noun's case.
-            // "31 минуту": one with a noun in -у is its object.
-            if (form == CountForm::One && ends_with_any(noun, {"у", "ю"})) return C::Accusative;
-            if (plural_dative) return C::Dative;
-            if (plural_prepositional) return C::Prepositional;
-            return C::Nominative;
-    }
-}
-
-// The case of a date, an ordinal or a year by the word before it.
-C date_case(Governs before) {
-    switch (before) {
-        case Governs::DativeAlways: return C::Dative;
-        case Governs::Dative: return C::Accusative;
-        case Governs::Genitive:
-        case Governs::GenitiveOrWith: return C::Genitive;
-        case Governs::AccusativeOrWith: return C::Accusative;
-        case Governs::Instrumental: return C::Instrumental;
-        case Governs::Location:
-        case Governs::Prepositional: return C::Prepositional;
-        case Governs::Word:
-        case Governs::Verb: return C::Genitive;  // "родился 12 апреля"
-        case Governs::Nothing:
-        default: return C::Nominative;
-    }
-}
-
-// The gender of the noun after a count, from its ending in the case the
-// count gives it.
-Gender noun_gender(std::string_view noun, CountForm form, C c) {
-    if (noun.empty()) return Gender::Masculine;
-    if (c == C::Nominative || c == C::Accusative) {
-        if (form == CountForm::One) {
-            if (ends_with_any(noun, {"а", "я", "у", "ю"})) return Gender::Feminine;
-            if (ends_with_any(noun, {"о", "е", "ё"})) return Gender::Neuter;
-            return Gender::Masculine;
-        }
-        return ends_with_any(noun, {"ы", "и"}) ? Gender::Feminine : Gender::Masculine;
-    }
-    if (c == C::Genitive) return ends_with_any(noun, {"ы", "и"}) ? Gender::Feminine : Gender::Masculine;
-    if (c == C::Dative) return ends_with(noun, "е") ? Gender::Feminine : Gender::Masculine;
-    if (c == C::Instrumental)
-        return ends_with_any(noun, {"ой", "ей", "ью"}) ? Gender::Feminine : Gender::Masculine;
-    return Gender::Masculine;
-}
-
-const char* const kMonths[12] = {"январ+я", "февр+аля", "м+арта",   "апр+еля",
-                                 "м+ая",    "и+юня",    "и+юля",    "+августа",
-                                 "сентябр+я", "октябр+я", "ноябр+я", "декабр+я"};
-
-int month_of(std::string_view lower_word) {
-    for (int m = 0; m < 12; ++m)
-        if (lower_word == without_stress(kMonths[m])) return m + 1;
-    return 0;
-}
-
-// The forms of "год" and the case and number each shows.
-bool year_noun(std::string_view w, C& c, bool& plural) {
-    static const std::unordered_map<std::string, std::pair<C, bool>> forms = {
-        {"год", {C::Nominative, false}},   {"года", {C::Genitive, false}},
-        {"году", {C::Prepositional, false}}, {"годом", {C::Instrumental, false}},
-        {"годе", {C::Prepositional, false}}, {"годы", {C::Nominative, true}},
-        {"годов", {C::Genitive, true}},    {"годам", {C::Dative, true}},
-        {"годами", {C::Instrumental, true}}, {"годах", {C::Prepositional, true}},
-    };
-    const auto it = forms.find(std::string(w));
-    if (it == forms.end()) return false;
-    c = it->second.first;
-    plural = it->second.second;
-    return true;
-}
-
-const char* year_word(C c, bool plural) {
-    static const char* singular[6] = {"г+од", "г+ода", "г+оду", "г+од", "г+одом", "г+оду"};
-    static const char* many[6] = {"г+оды", "год+ов", "год+ам", "г+оды", "год+ами", "год+ах"};
-    return (plural ? many : singular)[static_cast<int>(c)];
-}
-
-// The value of a Roman numeral of capital Latin letters, or 0.
-int roman_value(std::string_view s) {
-    static const std::pair<const char*, int> parts[] = {
-        {"M", 1000}, {"CM", 900}, {"D", 500}, {"CD", 400}, {"C", 100}, {"XC", 90}, {"L", 50},
-        {"XL", 40},  {"X", 10},   {"IX", 9},  {"V", 5},    {"IV", 4},  {"I", 1}};
-    if (s.empty() || s.size() > 12) return 0;
-    int value = 0;
-    std::size_t pos = 0;
-    for (const auto& [letters, v] : parts) {
-        const std::string_view l(letters);
-        int repeats = 0;
-        while (s.substr(pos, l.size()) == l) {
-            value += v;
-            pos += l.size();
-            if (++repeats > (l.size() == 1 && (v == 1 || v == 10 || v == 100 || v == 1000) ? 3 : 1))
-                return 0;
-        }
-    }
-    return pos == s.size() ? value : 0;
-}
-
 // ---- the reader ------------------------------------------------------------
 
 class Reader {
@@ -415,7 +101,7 @@ public:
     Reader(std::string_view text, std::size_t from, std::size_t to, std::size_t begin,
            std::size_t end, const KeepWritten& keep)
         : text_(text), t_(tokenize(text, from, to)), begin_(begin), end_(end), keep_(keep),
-          tables_(russian_tables()) {}
+          tables_(russian_written_forms()) {}
 
     std::string run(std::vector<ReadingEdit>* edits) {
         std::size_t copied = begin_;
@@ -488,14 +174,14 @@ private:
             (mark(i - 1, "-") || mark(i - 1, "−") || mark(i - 1, "+") || mark(i - 1, "±")) &&
             (i == 1 || is(i - 2, Kind::Space)))
             --i;
-        if (i >= 2 && gap(i - 1) && word(i - 2)) return lower(str(i - 2));
+        if (i >= 2 && gap(i - 1) && word(i - 2)) return fold_case_utf8(str(i - 2));
         if (i >= 4 && gap(i - 1) && mark(i - 2, "-") && word(i - 3) && word(i - 4)) return {};
         return {};
     }
     Governs before(std::size_t i) const {
         // "ок. 5 км": an abbreviated preposition.
         if (i >= 3 && gap(i - 1) && mark(i - 2, ".") && word(i - 3)) {
-            const auto p = tables_.phrases.find(lower(str(i - 3)) + ".");
+            const auto p = tables_.phrases.find(fold_case_utf8(str(i - 3)) + ".");
             if (p != tables_.phrases.end()) return governs(without_stress(p->second));
         }
         const std::string w = word_before(i);
@@ -506,7 +192,7 @@ private:
     std::string word_after(std::size_t i) const {
         const std::size_t j = after(i);
         if (!word(j)) return {};
-        std::string w = lower(str(j));
+        std::string w = fold_case_utf8(str(j));
         static const char* const kNoNoun[] = {"и", "или", "а", "но", "что", "как", "чем", "же", "ли", "не", "бы"};
         for (const char* n : kNoNoun)
             if (w == n) return {};
@@ -754,7 +440,7 @@ private:
         }
         // "30-летней", "5-этажный": one word.
         if ((mark(i + 1, "-") || mark(i + 1, "‑")) && word(i + 2) && str(i + 2).size() >= 8 &&
-            lower(str(i + 2)) == str(i + 2)) {
+            fold_case_utf8(str(i + 2)) == str(i + 2)) {
             const std::string stem = compound_stem(d);
             if (!stem.empty()) {
                 said = stem + std::string(str(i + 2));
@@ -789,9 +475,9 @@ private:
             C c = C::Nominative;
             bool plural = false;
             std::size_t noun_last = n;
-            bool found = word(n) && year_noun(lower(str(n)), c, plural);
+            bool found = word(n) && year_noun(fold_case_utf8(str(n)), c, plural);
             // "2 года", "к 18 годам" count years; "в 988 году" names one.
-            if (found && value(d) < 100 && lower(str(n)) != "году" && lower(str(n)) != "годе")
+            if (found && value(d) < 100 && fold_case_utf8(str(n)) != "году" && fold_case_utf8(str(n)) != "годе")
                 found = false;
             if (found && c == C::Prepositional &&
                 (before(i) == Governs::Dative || before(i) == Governs::DativeAlways))
@@ -828,12 +514,12 @@ private:
             const int day = value(d);
             // "с 1 по 5 мая": the first day of a range takes the month too.
             std::size_t m = n;
-            if (word(n) && (lower(str(n)) == "по" || lower(str(n)) == "до" || str(n) == "и") &&
+            if (word(n) && (fold_case_utf8(str(n)) == "по" || fold_case_utf8(str(n)) == "до" || str(n) == "и") &&
                 number(after(n)) && str(after(n)).size() <= 2)
                 m = after(after(n));
             else if ((mark(i + 1, "-") || mark(i + 1, "–")) && number(i + 2) && str(i + 2).size() <= 2)
                 m = after(i + 2);
-            if (day >= 1 && day <= 31 && word(m) && month_of(lower(str(m))) != 0) {
+            if (day >= 1 && day <= 31 && word(m) && month_of(fold_case_utf8(str(m))) != 0) {
                 // A date that opens a sentence names the day when nothing
                 // follows it ("23 декабря 1992: ..."), and tells when
                 // something happened when a clause does.
@@ -854,10 +540,10 @@ private:
                 last = i;
                 // "23 декабря 1992:" says its year as a date does, with "года".
                 const std::size_t after_year = after(y);
-                if (year && !(word(after_year) && (str(after_year) == "г" || lower(str(after_year)) == "года" ||
-                                                    lower(str(after_year)) == "год" ||
-                                                    lower(str(after_year)) == "году"))) {
-                    said += ' ' + lower(str(m)) + ' ' +
+                if (year && !(word(after_year) && (str(after_year) == "г" || fold_case_utf8(str(after_year)) == "года" ||
+                                                    fold_case_utf8(str(after_year)) == "год" ||
+                                                    fold_case_utf8(str(after_year)) == "году"))) {
+                    said += ' ' + fold_case_utf8(str(m)) + ' ' +
                             ordinal_words(str(y), C::Genitive, Gender::Masculine) + " г+ода";
                     last = y;
                 }
@@ -873,7 +559,7 @@ private:
         static const char* const kStems[] = {"январ", "феврал", "март", "апрел", "июн", "июл",
                                              "август", "сентябр", "октябр", "ноябр", "декабр"};
         if (!(i >= 2 && gap(i - 1) && word(i - 2))) return false;
-        const std::string w = lower(str(i - 2));
+        const std::string w = fold_case_utf8(str(i - 2));
         if (w == "май" || w == "мая" || w == "мае" || w == "маю" || w == "маем") return true;
         for (const char* m : kStems)
             if (w.rfind(m, 0) == 0 && w.size() <= std::string_view(m).size() + 4) return true;
@@ -907,7 +593,7 @@ private:
     // A number with a written ending: the ordinal or cardinal form whose
     // last letters the ending repeats, the one the context asks for first.
     bool read_suffixed(std::size_t i, std::size_t s, std::string& said) {
-        const std::string ending = lower(str(s));
+        const std::string ending = fold_case_utf8(str(s));
         if (ending.find('+') != std::string::npos) return false;
         const std::string d(str(i));
         const Governs gov = before(i);
@@ -1230,7 +916,7 @@ private:
         }
         const std::size_t n = after(j);
         if (word(n)) {
-            const std::string w = lower(str(n));
+            const std::string w = fold_case_utf8(str(n));
             const auto it = century.find(w);
             const bool abbreviated = w == "в" || w == "вв";
             if (it != century.end() && (!abbreviated || mark(n + 1, "."))) {
@@ -1259,7 +945,7 @@ private:
         if (second != 0 || look_alike) return i;
         // Before a counted noun: "IX класса", "на II съезде".
         if (word(n)) {
-            const std::string w = lower(str(n));
+            const std::string w = fold_case_utf8(str(n));
             for (const auto& [noun, g] : counted) {
                 // The noun's stem: the word without its last letter.
                 std::string stem = noun;
@@ -1283,7 +969,7 @@ private:
         // After a name: Пётр I, Екатерина II; after глава, том, часть.
         if (i >= 2 && gap(i - 1) && word(i - 2)) {
             const std::string_view name = str(i - 2);
-            const std::string lname = lower(name);
+            const std::string lname = fold_case_utf8(name);
             const auto it = counted.find(lname);
             std::size_t q = 0;
             const char32_t first = decode_utf8(name, q);
@@ -1429,7 +1115,7 @@ private:
     std::size_t begin_;
     std::size_t end_;
     const KeepWritten& keep_;
-    const Tables& tables_;
+    const WrittenFormsTables& tables_;
     std::string out_;
     // The last token of the count read last, and its case.
     std::size_t last_number_ = SIZE_MAX;

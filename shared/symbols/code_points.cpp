@@ -126,4 +126,12 @@ std::size_t utf8_char_length(unsigned char b) {
     return 1;
 }
 
+std::string fold_case_utf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) append_utf8(out, fold_case(decode_utf8(text, pos)));
+    return out;
+}
+
 }  // namespace zelvan_tts

@@ -35,6 +35,9 @@ char32_t fold_case(char32_t code_point);
 // fold_case applied to every code point; the length never changes.
 std::u32string fold_case_string(std::u32string_view text);
 
+// fold_case applied to every code point of UTF-8 text.
+std::string fold_case_utf8(std::string_view text);
+
 // Length of the UTF-8 sequence a lead byte announces (1 to 4); a byte that
 // cannot lead a sequence counts as 1. The following bytes are not checked.
 std::size_t utf8_char_length(unsigned char lead_byte);
