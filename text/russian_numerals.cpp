@@ -215,6 +215,7 @@ std::string compound_stem(std::string_view digits) {
 }
 
 CountForm count_form(std::string_view digits) {
+    if (digits.empty()) return CountForm::Many;
     const std::string_view d = significant(digits);
     const int last = d.back() - '0';
     const int tens = d.size() >= 2 ? d[d.size() - 2] - '0' : 0;
