@@ -6,6 +6,7 @@
 #include "platform/debug_output.h"
 #include "shared/symbols/languages.h"
 #include "text/normalization.h"
+#include "text/stress_accents.h"
 #include "text/transliteration.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ ProcessedText process_block(std::string_view text, std::size_t begin, std::size_
         return options.dictionary ? options.dictionary->apply(spelled, lang) : spelled;
     };
     ProcessedText out;
-    out.numbers = normalize_numbers(text.substr(begin, end - begin), lang);
+    out.numbers = normalize_numbers(stress_accents_to_marks(text.substr(begin, end - begin)), lang);
     out.dictionary =
         options.dictionary ? options.dictionary->apply(out.numbers, lang) : out.numbers;
     if (options.settings.enable_homosolver && language_profile(lang).homographs) {
