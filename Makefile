@@ -19,12 +19,19 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
-# Installs the library, its header, pkg-config and CMake files, the programs
-# and the models into PREFIX (default: CMake's, /usr/local), and the
-# speech-dispatcher output module with its configuration where
-# speech-dispatcher looks for them (README, "Speaking on the Linux desktop").
+# Installs the library, its header, pkg-config and CMake files, the programs,
+# the models and the speech-dispatcher output module with its configuration
+# into PREFIX (default: CMake's, /usr/local), below DESTDIR when it is set.
+# SPEECHD_MODULEDIR and SPEECHD_CONFDIR put the module and its configuration
+# where the system's speech-dispatcher looks instead (README, "Speaking on
+# the Linux desktop").
+SPEECHD_MODULEDIR ?= lib/speech-dispatcher-modules
+SPEECHD_CONFDIR ?= etc/speech-dispatcher/modules
 install: build
-	cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
+	cmake -S . -B $(BUILD_DIR) $(if $(PREFIX),-DCMAKE_INSTALL_PREFIX=$(PREFIX)) \
+	    -DZELVAN_SPEECHD_MODULEDIR=$(SPEECHD_MODULEDIR) \
+	    -DZELVAN_SPEECHD_CONFDIR=$(SPEECHD_CONFDIR) >/dev/null
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
 
 # A Russian sample with a number, a homograph and a Latin word, spoken by the
 # demo models of build/models; the server that `say` starts is stopped again.

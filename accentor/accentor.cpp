@@ -15,6 +15,12 @@ bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// `name` in the folder of the file at `path`.
+std::string sibling(const std::string& path, const std::string& name) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + name;
+}
+
 }  // namespace
 
 Accentor::Accentor() = default;
@@ -29,13 +35,26 @@ void Accentor::initialize(const std::string& code) {
     const std::string model_path = find_accentor_model(code);
     const std::string ngrams_path = find_accentor_file(model_path, "ngrams.bin");
     const std::string exceptions_path = find_accentor_file(model_path, "exceptions.bin");
-    if (model_path.empty() || ngrams_path.empty()) return;
-
-    if (!load_model(model_path)) return;
-    if (!load_ngrams(ngrams_path)) {
-        model.reset();
+    if (model_path.empty()) {
+        problem = "Stress model not found: " + expected_accentor_model(code);
         return;
     }
+    if (ngrams_path.empty()) {
+        problem = "Stress model's n-gram list not found: " + sibling(model_path, "ngrams.bin");
+        return;
+    }
+
+    std::unique_ptr<StressModel> loaded = load_stress_model(model_path, &problem);
+    if (!loaded) return;
+    model = std::move(loaded);
+    if (!load_ngrams(ngrams_path)) {
+        model.reset();
+        const std::string why = data_file_problem(ngrams_path);
+        problem = "Failed to read the stress model's n-gram list: " + ngrams_path + " (" +
+                  (why.empty() ? "not a gzip list the model takes" : why) + ")";
+        return;
+    }
+    this->model_path = model_path;
     // Without an exception list the language works on the model alone.
     if (!exceptions_path.empty()) load_exceptions(exceptions_path);
     initialized = true;

@@ -49,6 +49,11 @@ public:
     std::string process(const std::string& text) const;
 
     bool initialized = false;
+    // Why it is not initialised: one line with the file's path and the
+    // reason; empty when it is.
+    std::string problem;
+    // The stress model it loaded.
+    std::string model_path;
     std::string lang;
     std::unique_ptr<StressModel> model;
     std::unordered_map<std::string, std::int32_t> ngram_index;

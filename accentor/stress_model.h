@@ -36,7 +36,9 @@ public:
 
 // The encrypted TorchScript stress model at `path` (UTF-8) in evaluation
 // mode, its quantised embedding restored. Null when the file cannot be read
-// or loaded.
-std::unique_ptr<StressModel> load_stress_model(const std::string& path);
+// or loaded; `problem`, when given, then receives the one-line reason with
+// the path (load_encrypted_module_explained).
+std::unique_ptr<StressModel> load_stress_model(const std::string& path,
+                                               std::string* problem = nullptr);
 
 }  // namespace zelvan_tts

@@ -146,13 +146,17 @@ private:
 
 }  // namespace
 
-std::unique_ptr<StressModel> load_stress_model(const std::string& path) {
+std::unique_ptr<StressModel> load_stress_model(const std::string& path, std::string* problem) {
     torch::NoGradGuard no_grad;
     torch::jit::Module module;
     try {
-        if (!load_encrypted_module(path, module)) return nullptr;
+        load_encrypted_module_explained(path, module);
         module.eval();
+    } catch (const std::exception& e) {
+        if (problem != nullptr) *problem = error_line(e);
+        return nullptr;
     } catch (...) {
+        if (problem != nullptr) *problem = "Failed to load model: " + path;
         return nullptr;
     }
     restore_quantised_embedding(module);

@@ -8,10 +8,16 @@
 //   bench_report --linked-client info | say OUT.wav TEXT
 //                              (internal) the zelvan_tts command as it was
 //                              when it linked LibTorch, for comparison
+//   ZELVAN_BENCH_ONLY=hostile bench_report [OUTPUT.md]
+//                              only the hostile texts, their rows replaced
+//   bench_report --speak ROOT FILE
+//                              (internal) speaks FILE through libzelvan_tts
+//                              with the models of ROOT, at most 20 blocks
 #include "shared/audio/wav_writer.h"
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
 #include "core/settings.h"
+#include "engine/text_blocks.h"
 #include "engine/text_chunks.h"
 #include "engine/text_stages.h"
 #include "engine/voice_model.h"
@@ -35,8 +41,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -761,11 +770,259 @@ std::string reading(const fs::path& bin) {
     return out;
 }
 
+// ---- hostile texts ------------------------------------------------------------------
+
+struct HostileText {
+    std::string name;
+    std::string text;
+};
+
+// Texts no reader writes but every screen reader meets: pasted logs, code,
+// encodings, OCR, runs of marks.
+std::vector<HostileText> hostile_texts() {
+    std::vector<HostileText> texts;
+    texts.push_back({"one sentence", "Привет, как у тебя дела сегодня?"});
+    std::string prose;
+    const char* words[] = {"слово", "мимо", "дома", "летит", "быстро", "тихий", "вечер", "река"};
+    for (int i = 0; prose.size() < 16384; ++i) prose += std::string(i ? " " : "") + words[i % 8];
+    texts.push_back({"16 KB Russian prose, no punctuation", prose});
+    const std::string digits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string base64;
+    std::uint32_t x = 12345;
+    while (base64.size() < 16384) {
+        x = x * 1103515245u + 12345u;
+        base64 += digits[(x >> 16) % 64];
+    }
+    texts.push_back({"16 KB base64", base64});
+    std::string hex;
+    for (int i = 0; hex.size() < 16384; ++i) {
+        char cell[8];
+        x = x * 1103515245u + 12345u;
+        std::snprintf(cell, sizeof cell, "%02x ", (x >> 16) & 0xFF);
+        hex += cell;
+    }
+    texts.push_back({"16 KB hex dump", hex});
+    std::string word;
+    while (word.size() < (1u << 20)) word += "abcdefghijklmnopqrstuvwxyz";
+    texts.push_back({"1 MB single word", word});
+    std::string marks;
+    while (marks.size() < (1u << 20)) marks += "., ;: !? -- ... ";
+    texts.push_back({"1 MB punctuation", marks});
+    texts.push_back({"100,000 line feeds", std::string(100000, '\n')});
+    std::string mixed;
+    while (mixed.size() < 16384)
+        mixed += "привет hello გამარჯობა բարեւ сәлем 你好 \U0001F600 ";
+    texts.push_back({"16 KB mixed scripts", mixed});
+    return texts;
+}
+
+struct Speaking {
+    double first_audio = -1;  // seconds
+    double total = 0;
+    int blocks = 0;
+    double audio_seconds = 0;
+};
+
+// Speaks `text`; `stop` (when given) is asked after every block whether to
+// cancel.
+Speaking speak_through_library(zelvan_tts_engine* engine, const std::string& text,
+                               const std::function<bool(const Speaking&)>& stop = {}) {
+    struct State {
+        Speaking s;
+        Clock::time_point start;
+        const std::function<bool(const Speaking&)>* stop;
+    } state{{}, Clock::now(), &stop};
+    zelvan_tts_request request = zelvan_tts_default_request();
+    zelvan_tts_callbacks callbacks{};
+    callbacks.audio = [](void* user, const float*, size_t count) -> int {
+        auto* st = static_cast<State*>(user);
+        if (st->s.first_audio < 0) st->s.first_audio = seconds_since(st->start);
+        ++st->s.blocks;
+        st->s.audio_seconds += static_cast<double>(count) / 48000.0;
+        return *st->stop && (*st->stop)(st->s) ? 1 : 0;
+    };
+    callbacks.user_data = &state;
+    zelvan_tts_synthesize(engine, text.data(), text.size(), &request, &callbacks);
+    state.s.total = seconds_since(state.start);
+    return state.s;
+}
+
+int speak_file(const std::string& root, const std::string& file) {
+    zelvan_tts_engine_params params = zelvan_tts_default_params();
+    params.models_root = root.c_str();
+    zelvan_tts_engine* engine = nullptr;
+    if (zelvan_tts_engine_open(&params, &engine) != ZELVAN_TTS_OK) return 1;
+    std::ifstream in(file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    speak_through_library(engine, text, [](const Speaking& s) { return s.blocks >= 20; });
+    zelvan_tts_engine_close(engine);
+    return 0;
+}
+
+// First audio, the first chunk's own synthesis time, cancel latency and
+// peak memory of each hostile text, through libzelvan_tts with the demo
+// models; first audio and cancel through `zelvan_tts say` too.
+void hostile(const fs::path& bin, const fs::path& work) {
+    const fs::path root = bin / ".." / "models";
+    if (!fs::exists(root / "tts" / "multivoice_base.bin")) {
+        return add_note("hostile texts", "no demo voice (build/models)", "make build");
+    }
+    const std::string root_text = fs::canonical(root).string();
+    zelvan_tts_engine_params params = zelvan_tts_default_params();
+    params.models_root = root_text.c_str();
+    params.stress = ZELVAN_TTS_STAGE_ON;
+    params.homographs = ZELVAN_TTS_STAGE_ON;
+    zelvan_tts_engine* engine = nullptr;
+    if (zelvan_tts_engine_open(&params, &engine) != ZELVAN_TTS_OK) {
+        return add_note("hostile texts", zelvan_tts_last_error(), "bench_report (hostile texts)");
+    }
+    const std::string lib = "bench_report (hostile texts, libzelvan_tts, demo voice)";
+    speak_through_library(engine, "Привет.");  // loads the stages
+    double reference_peak = -1;
+    for (const HostileText& h : hostile_texts()) {
+        // The first chunk as the engine cuts it, spoken alone.
+        zelvan_tts_processed_text* processed = nullptr;
+        const std::size_t first_block = text_block_end(h.text, 0);
+        std::string first_chunk;
+        if (zelvan_tts_process_text(engine, h.text.data(), first_block, 20, &processed) ==
+            ZELVAN_TTS_OK) {
+            const std::string script = processed->script;
+            for (const TextSpan& span : split_into_chunk_spans(script, kMaxChunkChars)) {
+                const std::string chunk = script.substr(span.offset, span.length);
+                if (has_speech(chunk)) {
+                    first_chunk = chunk;
+                    break;
+                }
+            }
+            zelvan_tts_processed_text_free(processed);
+        }
+        std::vector<double> firsts, chunks;
+        for (int run = 0; run < 3; ++run) {
+            firsts.push_back(
+                speak_through_library(engine, h.text, [](const Speaking&) { return true; })
+                    .first_audio);
+            if (!first_chunk.empty())
+                chunks.push_back(speak_through_library(engine, first_chunk).total);
+        }
+        const std::string name = "hostile, " + h.name;
+        const double first = median(firsts);
+        if (first < 0) {
+            add_note(name + ": first audio", "no audio (nothing to say)", lib);
+        } else {
+            add(name + ": first audio", first * 1000, "ms", lib, 1);
+            if (!chunks.empty()) {
+                add(name + ": first audio beyond the first chunk's own synthesis",
+                    (first - median(chunks)) * 1000, "ms", lib, 1);
+            }
+        }
+        // A cancel asked from another thread 50 ms after the first audio
+        // (at 100 ms when there is none by then) is seen at the next block:
+        // the time until the call returns.
+        std::atomic<bool> cancel{false};
+        std::atomic<bool> audio{false};
+        std::atomic<bool> returned_early{false};
+        Clock::time_point asked{};
+        std::thread canceller([&] {
+            const auto start = Clock::now();
+            while (!audio && !returned_early &&
+                   Clock::now() - start < std::chrono::milliseconds(100))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (audio) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            asked = Clock::now();
+            cancel = true;
+        });
+        const Speaking whole = speak_through_library(engine, h.text, [&](const Speaking&) {
+            audio = true;
+            return cancel.load();
+        });
+        const auto returned = Clock::now();
+        returned_early = true;
+        canceller.join();
+        if (returned > asked) {
+            add(name + ": cancel latency", std::chrono::duration<double, std::milli>(returned - asked).count(),
+                "ms", lib, 1);
+        } else {
+            add(name + ": whole synthesis (done before a cancel)", whole.total * 1000,
+                "ms", lib, 1);
+        }
+        if (whole.blocks > 0) {
+            add(name + ": audio per block, largest possible 250 symbols", whole.audio_seconds / whole.blocks, "s", lib, 2);
+        }
+        // Peak memory of a process that speaks it (at most 20 blocks).
+        const fs::path file = work / "hostile.txt";
+        std::ofstream(file, std::ios::binary) << h.text;
+        const double peak = peak_mib({(bin / "bench_report").string(), "--speak", root_text,
+                                      file.string()});
+        if (reference_peak < 0) reference_peak = peak;
+        add(name + ": peak memory of a process speaking it", peak, "MiB", lib, 0);
+        if (reference_peak > 0 && peak > 0)
+            add(name + ": peak memory / one sentence's", peak / reference_peak, "x", lib, 2);
+    }
+    zelvan_tts_engine_close(engine);
+}
+
+// `zelvan_tts say --raw` of each hostile text against a running server with
+// the demo models: the time to its first byte of audio, then an interrupt
+// (which cancels the server's synthesis) to its exit.
+void hostile_say(const fs::path& bin, const fs::path& work) {
+    const fs::path root = bin / ".." / "models";
+    if (!fs::exists(root / "tts" / "multivoice_base.bin")) return;
+    Server s = start_server((bin / "zelvan_tts_server").string(), fs::canonical(root).string(),
+                            work / "config_hostile", true, 960);
+    if (!s.ready) return;
+    const std::string cmd = "zelvan_tts say --raw --voice 20 < text";
+    for (const HostileText& h : hostile_texts()) {
+        const fs::path file = work / "hostile_say.txt";
+        std::ofstream(file, std::ios::binary) << h.text;
+        int out[2];
+        if (pipe(out) != 0) break;
+        const auto start = Clock::now();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int in = open(file.c_str(), O_RDONLY);
+            dup2(in, 0);
+            dup2(out[1], 1);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 2);
+            close(out[0]);
+            const std::string client = (bin / "zelvan_tts").string();
+            execl(client.c_str(), client.c_str(), "say", "--raw", "--voice", "20",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        char byte = 0;
+        const bool audio = read(out[0], &byte, 1) == 1;
+        const double first = seconds_since(start);
+        const auto asked = Clock::now();
+        kill(pid, SIGINT);
+        std::thread drain([fd = out[0]] {
+            char buffer[65536];
+            while (read(fd, buffer, sizeof buffer) > 0) {
+            }
+        });
+        waitpid(pid, nullptr, 0);
+        const double cancel = seconds_since(asked);
+        drain.join();
+        close(out[0]);
+        const std::string name = "hostile, " + h.name + ", zelvan_tts say";
+        if (audio) {
+            add(name + ": first audio", first * 1000, "ms", cmd, 1);
+            add(name + ": interrupt to exit (the server cancels)", cancel * 1000, "ms", cmd, 1);
+        } else {
+            add(name + ": whole run, no audio", first * 1000, "ms", cmd, 1);
+        }
+    }
+    stop_server(s);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--load") return load_in_this_process(argv[2]);
     if (argc >= 2 && std::string(argv[1]) == "--linked-client") return linked_client(argc, argv);
+    if (argc == 4 && std::string(argv[1]) == "--speak") return speak_file(argv[2], argv[3]);
     const std::string output = argc > 1 ? argv[1] : "bench/RESULTS.md";
     const fs::path bin = fs::canonical("/proc/self/exe").parent_path();
     const fs::path work = fs::temp_directory_path() / ("zelvan_bench_" + std::to_string(getpid()));
@@ -782,6 +1039,28 @@ int main(int argc, char** argv) {
     }
     setenv("XDG_CONFIG_HOME", (work / "config").c_str(), 1);
     setenv("ZELVAN_TTS_MODEL_PATH", (work / "realistic").c_str(), 1);
+    if (std::getenv("ZELVAN_BENCH_ONLY") != nullptr &&
+        std::string(std::getenv("ZELVAN_BENCH_ONLY")) == "hostile") {
+        // Only the hostile texts: their rows of OUTPUT are replaced, the
+        // others kept.
+        hostile(bin, work);
+        hostile_say(bin, work);
+        fs::remove_all(work);
+        std::vector<std::string> kept;
+        {
+            std::ifstream in(output);
+            for (std::string line; std::getline(in, line);)
+                if (line.rfind("| hostile, ", 0) != 0) kept.push_back(line);
+        }
+        std::ofstream out(output);
+        for (const std::string& line : kept) out << line << "\n";
+        const std::string m = machine();
+        for (const Row& r : rows) {
+            out << "| " << r.figure << " | " << r.value << " | " << r.unit << " | `" << r.command
+                << "` | " << m << " |\n";
+        }
+        return 0;
+    }
 
     text_throughput();
     long_text_steps();
@@ -807,6 +1086,8 @@ int main(int argc, char** argv) {
     server_latency(server, "realistic model", (work / "realistic").string(), work);
     if (fs::exists(demo_model)) server_latency(server, "demo voice", "", work);
     long_text_server(server, work);
+    hostile(bin, work);
+    hostile_say(bin, work);
     client_commands(bin, (work / "realistic").string(), work);
     espeak_peer(work);
     voice_quality(bin);

@@ -89,7 +89,11 @@ TEST_F(Say, StartsTheServerWritesTheWavAndTheWordTimes) {
     EXPECT_NEAR(timings[2]["end"].get<double>(), 0.05 + 0.12, 1e-6);
 
     const Output info = zelvan_tts("info");
-    EXPECT_EQ(info.out, "speakers: 60\nsample rate: 48000\n");
+    // Then what the server loaded: its voice model and each stage.
+    EXPECT_EQ(info.out.rfind("speakers: 60\nsample rate: 48000\nvoice model: ", 0), 0u)
+        << info.out;
+    EXPECT_NE(info.out.find("\nstress ru: "), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\nhomographs: "), std::string::npos) << info.out;
 
     // Raw PCM to standard output, from standard input.
     const Output raw = zelvan_tts("say --raw --voice 20", "Да.");

@@ -318,6 +318,13 @@ int run_info(const std::vector<std::string>& args) {
     }
     std::cout << "speakers: " << get_u32(payload.data()) << "\n"
               << "sample rate: " << get_u32(payload.data() + 4) << "\n";
+    // What the server actually loaded: its voice model and stage models.
+    if (!send_message(*pipe, MessageType::GetReport, nullptr, 0) ||
+        !receive(*pipe, header, payload, cancel_sent) ||
+        header.type != static_cast<std::uint32_t>(MessageType::Report)) {
+        return fail("the server did not say what it loaded");
+    }
+    std::cout << std::string(payload.begin(), payload.end());
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "engine/word_spans.h"
 #include "engine/word_timestamps.h"
 #include "text/normalization.h"
+#include "text/stress_accents.h"
 #include "text/transliteration.h"
 #include "text/user_dictionary.h"
 #include "text/written_forms.h"
@@ -46,13 +47,15 @@ std::vector<LabelledWord> label_words(std::string_view text, std::string_view la
         } else {
             read.assign(block);
         }
-        std::string spelled = normalize_numbers(read, lang);
+        std::string spelled = normalize_numbers(stress_accents_to_marks(read), lang);
         if (dictionary != nullptr) spelled = dictionary->apply(spelled, lang);
         const std::string script = transliterate(spelled, lang);
         for (const ChunkWords& chunk :
              chunk_words(block, read, edits, script, lang, kMaxChunkChars, dictionary)) {
-            const std::vector<std::string> spoken =
-                spoken_words(std::string_view(script).substr(chunk.chunk.offset, chunk.chunk.length));
+            const std::string_view chunk_text =
+                std::string_view(script).substr(chunk.chunk.offset, chunk.chunk.length);
+            if (!has_speech(chunk_text)) continue;  // the synthesis skips it too
+            const std::vector<std::string> spoken = spoken_words(chunk_text);
             for (std::size_t k = 0; k < chunk.words.size() && k < spoken.size(); ++k) {
                 out.push_back({without_stress_marks(spoken[k]), begin + chunk.words[k].offset,
                                chunk.words[k].length});

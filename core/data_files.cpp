@@ -56,6 +56,40 @@ bool decrypt_file(const std::string& path, std::vector<std::uint8_t>& payload) {
     return aes256_cbc_decrypt(key.data(), iv, payload);
 }
 
+std::string data_file_problem(const std::string& path) {
+    const std::filesystem::path native = path_from_utf8(path);
+    std::error_code ec;
+    if (!std::filesystem::exists(native, ec)) return "not found";
+    if (!std::filesystem::is_regular_file(native, ec)) return "not a file";
+    const std::uintmax_t size = std::filesystem::file_size(native, ec);
+    if (ec) return "not readable";
+    if (size < kDataFileIvSize + kAesBlockSize || (size - kDataFileIvSize) % kAesBlockSize != 0)
+        return "truncated";
+    std::vector<std::uint8_t> payload;
+    if (decrypt_file(path, payload)) return {};
+
+    // The padding is wrong. Whether the key is right shows in the first
+    // block: behind it goes a block that decrypts to a whole block of padding
+    // (the encryption of that padding with the first ciphertext block as IV),
+    // and the first block's plaintext must start like an archive or a gzip.
+    std::ifstream in(native, std::ios::binary);
+    std::uint8_t head[kDataFileIvSize + kAesBlockSize];
+    ScopedWipe wipe_head{head, sizeof head};
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return "not readable";
+    const ProgramKey key;
+    const std::uint8_t* first = head + kDataFileIvSize;
+    std::vector<std::uint8_t> probe(first, first + kAesBlockSize);
+    const std::vector<std::uint8_t> pad = aes256_cbc_encrypt(key.data(), first, nullptr, 0);
+    probe.insert(probe.end(), pad.begin(), pad.end());
+    if (!aes256_cbc_decrypt(key.data(), head, probe) || probe.size() < 4) {
+        return "wrong key or not a data file";
+    }
+    const bool archive = probe[0] == 'P' && probe[1] == 'K';
+    const bool gzip = probe[0] == 0x1F && probe[1] == 0x8B;
+    secure_zero(probe.data(), probe.size());
+    return archive || gzip ? "truncated" : "wrong key or not a data file";
+}
+
 std::string decrypt_gzip_file(const std::string& path) {
     const std::filesystem::path native = path_from_utf8(path);
     if (!std::filesystem::exists(native)) return {};

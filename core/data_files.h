@@ -17,6 +17,12 @@ inline constexpr std::size_t kDataFileIvSize = 16;
 // unspecified.
 bool decrypt_file(const std::string& path, std::vector<std::uint8_t>& payload);
 
+// Why decrypt_file fails on the file at `path`, in a few words: "not
+// found", "not a file", "truncated" (a length no whole ciphertext has, or the
+// right key's plaintext with a broken end), "wrong key or not a data file";
+// empty when it does not fail.
+std::string data_file_problem(const std::string& path);
+
 // The gzip-inflated payload of the file at `path`; empty on any failure,
 // including a payload that is zlib-wrapped, raw deflate, or cut short. Bytes
 // after the first gzip member are ignored. Throws std::filesystem_error only

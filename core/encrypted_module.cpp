@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 namespace zelvan_tts {
@@ -39,6 +40,32 @@ bool load_encrypted_module(const std::string& path, torch::jit::Module& module) 
     if (!decrypt_file(path, plaintext)) return false;
     module = torch::jit::load(std::make_shared<ByteVectorReader>(plaintext));
     return true;
+}
+
+std::string error_line(const std::exception& error) {
+    const auto* torch_error = dynamic_cast<const c10::Error*>(&error);
+    std::string line = torch_error ? torch_error->what_without_backtrace() : error.what();
+    line = line.substr(0, line.find('\n'));
+    if (line.size() > 200) line = line.substr(0, 200) + "...";
+    return line;
+}
+
+void load_encrypted_module_explained(const std::string& path, torch::jit::Module& module) {
+    std::vector<std::uint8_t> plaintext;
+    if (!decrypt_file(path, plaintext)) {
+        const std::string problem = data_file_problem(path);
+        if (problem == "not found") throw std::runtime_error("Encrypted model not found: " + path);
+        throw std::runtime_error("Failed to decrypt model: " + path + " (" +
+                                 (problem.empty() ? "not readable" : problem) + ")");
+    }
+    const bool archive = plaintext.size() >= 2 && plaintext[0] == 'P' && plaintext[1] == 'K';
+    try {
+        module = torch::jit::load(std::make_shared<ByteVectorReader>(plaintext));
+    } catch (const std::exception& e) {
+        throw std::runtime_error((archive ? "Model file is truncated or damaged: "
+                                          : "Model file is not a TorchScript archive: ") +
+                                 path + " (" + error_line(e) + ")");
+    }
 }
 
 void restore_quantised_weight(torch::jit::Module& table, const at::Tensor& scale,

@@ -63,6 +63,12 @@ std::string find_accentor_model(const std::string& lang) {
     return {};
 }
 
+std::string expected_accentor_model(const std::string& lang) {
+    const fs::path relative = fs::path("accentor") / path_from_utf8(lang) / "zelvan_accentor.bin";
+    if (const auto root = models_root()) return path_to_utf8(path_from_utf8(*root) / relative);
+    return path_to_utf8((default_models_root() / relative).lexically_normal());
+}
+
 std::string find_accentor_file(const std::string& model_path, const std::string& file_name) {
     if (model_path.empty()) return {};
     const fs::path candidate = path_from_utf8(model_path).parent_path() / path_from_utf8(file_name);

@@ -46,6 +46,10 @@ std::filesystem::path find_voice_model_path();
 // std::filesystem_error on a file-system error other than absence.
 std::string find_accentor_model(const std::string& lang);
 
+// Where find_accentor_model looks first: below the models root when one
+// is set, else below the installation's models folder.
+std::string expected_accentor_model(const std::string& lang);
+
 // `file_name` beside the stress model, or empty when it is not there or
 // `model_path` is empty.
 std::string find_accentor_file(const std::string& model_path, const std::string& file_name);

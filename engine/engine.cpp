@@ -1,10 +1,15 @@
 #include "engine/engine.h"
 
+#include "accentor/accentor.h"
 #include "accentor/accentor_stage.h"
+#include "accentor/stress_marks.h"
 #include "engine/model_constants.h"
 #include "core/search_paths.h"
 #include "engine/voice_model.h"
 #include "homosolver/homograph_stage.h"
+#include "homosolver/homosolver.h"
+#include "platform/debug_output.h"
+#include "shared/symbols/languages.h"
 #include "platform/utf8_path.h"
 
 #include <filesystem>
@@ -17,20 +22,28 @@ bool decide(StageMode mode, bool setting) {
     return mode == StageMode::On || (mode == StageMode::FollowSettings && setting);
 }
 
-std::unique_ptr<VoiceModel> load_voice(const EngineOptions& options) {
+std::string voice_model_path(const EngineOptions& options) {
     const ModelsRootScope scope(options.models_root);
-    configure_torch_runtime(options.threads);
-    const std::filesystem::path path = find_voice_model_path();
-    if (!std::filesystem::exists(path)) {
-        throw ModelNotFound("Encrypted model not found: " + path_to_utf8(path));
-    }
-    return open_voice_model(path_to_utf8(path));
+    return path_to_utf8(find_voice_model_path());
 }
+
+std::unique_ptr<VoiceModel> load_voice(const EngineOptions& options, const std::string& path) {
+    configure_torch_runtime(options.threads);
+    if (!std::filesystem::exists(path_from_utf8(path))) {
+        throw ModelNotFound("Encrypted model not found: " + path);
+    }
+    return open_voice_model(path);
+}
+
+// The stress languages a report lists, in the order of the models' folders.
+constexpr const char* kStressLanguages[] = {"ru", "by", "ua"};
 
 }  // namespace
 
 Engine::Engine(EngineOptions options)
-    : options_(std::move(options)), voice_(load_voice(options_)) {
+    : options_(std::move(options)),
+      voice_path_(voice_model_path(options_)),
+      voice_(load_voice(options_, voice_path_)) {
     SymbolMap::instance();
 }
 
@@ -58,6 +71,67 @@ TextStepsOptions Engine::options_for_call(
     return options;
 }
 
+void Engine::report(const std::string& problem) {
+    if (problem.empty() || !reported_.insert(problem).second) return;
+    if (options_.problems) {
+        options_.problems(problem);
+    } else if (options_.log) {
+        options_.log(problem);
+    } else {
+        debug_output(problem + "\n");
+    }
+}
+
+void Engine::report_stage_problems(const std::string& lang, const RuntimeSettings& settings) {
+    // The stages load here exactly as the text steps would load them next;
+    // they never throw outward, and neither does this.
+    try {
+        const std::string code = accentor_language(lang);
+        if (settings.enable_accentor && !code.empty()) report(get_accentor(code)->problem);
+        if (settings.enable_homosolver && language_profile(lang).homographs)
+            report(get_homosolver()->problem);
+    } catch (const std::exception& e) {
+        report(std::string("Optional stage failed: ") + e.what());
+    }
+}
+
+std::vector<std::string> Engine::loaded_report() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const ModelsRootScope scope(options_.models_root);
+    std::shared_ptr<const UserDictionary> dictionary;
+    const TextStepsOptions options = options_for_call(dictionary);
+    std::vector<std::string> lines{"voice model: " +
+                                   (voice_path_.empty() ? "given by the program" : voice_path_)};
+    const auto stage_line = [](const std::string& name, bool initialized,
+                               const std::string& loaded, const std::string& problem) {
+        return name + ": " + (initialized ? loaded : problem.empty() ? "not loaded" : problem);
+    };
+    for (const char* code : kStressLanguages) {
+        const std::string name = std::string("stress ") + code;
+        if (!options.settings.enable_accentor) {
+            lines.push_back(name + ": off");
+            continue;
+        }
+        try {
+            const std::shared_ptr<Accentor> a = get_accentor(code);
+            lines.push_back(stage_line(name, a->initialized, a->model_path, a->problem));
+        } catch (const std::exception& e) {
+            lines.push_back(name + ": " + e.what());
+        }
+    }
+    if (!options.settings.enable_homosolver) {
+        lines.push_back("homographs: off");
+    } else {
+        try {
+            const std::shared_ptr<HomoSolver> h = get_homosolver();
+            lines.push_back(stage_line("homographs", h->initialized, h->model_dir, h->problem));
+        } catch (const std::exception& e) {
+            lines.push_back(std::string("homographs: ") + e.what());
+        }
+    }
+    return lines;
+}
+
 bool Engine::synthesize(const SynthesisRequest& request, AudioSink on_audio,
                         UnmappedCharsSink on_unmapped,
                         std::vector<WordTimestamp>* word_timestamps,
@@ -67,6 +141,8 @@ bool Engine::synthesize(const SynthesisRequest& request, AudioSink on_audio,
     const ModelsRootScope scope(options_.models_root);
     std::shared_ptr<const UserDictionary> dictionary;
     const TextStepsOptions options = options_for_call(dictionary);
+    report_stage_problems(speakers[static_cast<std::size_t>(request.speaker_index)].lang,
+                          options.settings);
     return zelvan_tts::synthesize(*voice_, request, options, std::move(on_audio),
                                   std::move(on_unmapped), word_timestamps, word_spans);
 }
@@ -79,6 +155,8 @@ ProcessedText Engine::process_text(const std::string& text, int speaker_index) {
     const ModelsRootScope scope(options_.models_root);
     std::shared_ptr<const UserDictionary> dictionary;
     const TextStepsOptions options = options_for_call(dictionary);
+    report_stage_problems(speakers[static_cast<std::size_t>(speaker_index)].lang,
+                          options.settings);
     return zelvan_tts::process_text(text, speakers[static_cast<std::size_t>(speaker_index)].lang,
                                     options);
 }

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,6 +31,11 @@ struct EngineOptions {
     StageMode stress = StageMode::FollowSettings;
     StageMode reading = StageMode::FollowSettings;  // written forms read in full
     LogSink log;  // the text steps' diagnostic lines; empty: the debugger output
+    // A stage model that is missing while its stage is on, or that fails to
+    // load: one line each (the path and the reason), once per engine, when
+    // a synthesis or a text preview first needs it. Empty: `log`, else the
+    // debugger output. Speech goes on without the stage either way.
+    LogSink problems;
 };
 
 // No voice model where the engine looked: "Encrypted model not found: <path>".
@@ -41,7 +47,7 @@ public:
 class Engine {
 public:
     // Loads the voice model. Throws ModelNotFound, or what loading throws
-    // ("Failed to decrypt model: <path>", LibTorch's errors).
+    // (one line with the path and the reason: load_voice_model).
     explicit Engine(EngineOptions options);
     // An engine around a voice of the caller's.
     Engine(EngineOptions options, std::unique_ptr<VoiceModel> voice);
@@ -59,15 +65,28 @@ public:
     // Throws std::out_of_range for a voice outside the table.
     ProcessedText process_text(const std::string& text, int speaker_index);
 
+    // What the engine runs with, one line per model: "voice model: <path>",
+    // then for each stage language "stress <lang>: <path>",
+    // "homographs: <folder>", each "off" when switched off or the problem's
+    // line when it did not load. Loads the stages that are on and not loaded.
+    std::vector<std::string> loaded_report();
+
     const EngineOptions& options() const { return options_; }
 
 private:
+    // Reports each problem of the stages that a text of `lang` uses with
+    // `settings` once (EngineOptions::problems).
+    void report_stage_problems(const std::string& lang, const RuntimeSettings& settings);
+    void report(const std::string& problem);
+
     // The call's options; `dictionary` keeps the dictionary they point at.
     TextStepsOptions options_for_call(std::shared_ptr<const UserDictionary>& dictionary) const;
 
     EngineOptions options_;
+    std::string voice_path_;
     std::unique_ptr<VoiceModel> voice_;
     std::mutex mutex_;
+    std::set<std::string> reported_;  // problems told already
 };
 
 }  // namespace zelvan_tts

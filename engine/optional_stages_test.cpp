@@ -2,6 +2,8 @@
 // debugger lines, and failures that sound like a switched-off stage.
 #include "engine/pipeline.h"
 
+#include "engine/engine.h"
+
 #include "accentor/accentor_stage.h"
 #include "core/settings.h"
 #include "engine/text_stages.h"
@@ -22,6 +24,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace zelvan_tts {
@@ -212,6 +215,61 @@ TEST_F(OptionalStages, FailingStagesSoundLikeSwitchedOffOnes) {
     fs::remove_all(root_ / "accentor");
     fs::remove_all(root_ / "homosolver");
     EXPECT_EQ(speak(text, kRussian), off);
+}
+
+TEST_F(OptionalStages, AStageModelMissingOrBrokenIsReportedOncePerEngine) {
+    const fs::path stress = root_ / "accentor" / "ru" / "zelvan_accentor.bin";
+    const fs::path homographs = root_ / "homosolver" / "model_emb_q.bin";
+    const auto garble = [](const fs::path& p) {
+        std::ofstream(p, std::ios::binary | std::ios::trunc) << std::string(48, 'g');
+    };
+    const auto cut = [](const fs::path& p) { fs::resize_file(p, fs::file_size(p) - 7); };
+    struct Case {
+        const char* name;
+        std::function<void()> damage;
+        std::string problem;  // the start of the one line reported
+    };
+    const Case cases[] = {
+        {"stress model missing", [&] { fs::remove_all(root_ / "accentor"); },
+         "Stress model not found: " + stress.string()},
+        {"stress model not a data file", [&] { garble(stress); },
+         "Failed to decrypt model: " + stress.string() + " (wrong key or not a data file)"},
+        {"homograph model cut short", [&] { cut(homographs); },
+         "Failed to decrypt model: " + homographs.string() + " (truncated)"},
+        {"homograph files missing", [&] { fs::remove_all(root_ / "homosolver"); },
+         "Homograph model file not found: "},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        c.damage();
+        const auto engine_problems = [&] {
+            std::vector<std::string> problems;
+            EngineOptions options;
+            options.stress = StageMode::On;
+            options.homographs = StageMode::On;
+            options.problems = [&](const std::string& line) { problems.push_back(line); };
+            Engine engine(std::move(options));
+            for (int k = 0; k < 2; ++k) {
+                EXPECT_TRUE(engine.synthesize({"Замок и молоко.", kRussian},
+                                              [](const std::vector<float>&) { return true; }, {},
+                                              nullptr));
+                engine.process_text("Замок.", kRussian);
+            }
+            // The report says the same.
+            std::string report;
+            for (const std::string& line : engine.loaded_report()) report += line + "\n";
+            EXPECT_NE(report.find(": " + c.problem), std::string::npos) << c.name << "\n" << report;
+            return problems;
+        };
+        for (int engine = 0; engine < 2; ++engine) {
+            const std::vector<std::string> problems = engine_problems();
+            ASSERT_EQ(problems.size(), 1u) << c.name;
+            EXPECT_EQ(problems[0].rfind(c.problem, 0), 0u) << c.name << ": " << problems[0];
+            EXPECT_EQ(problems[0].find('\n'), std::string::npos) << c.name;
+        }
+        release_accentors();
+        release_homosolver();
+    }
 }
 
 }  // namespace

@@ -71,6 +71,7 @@ bool synthesize(VoiceModel& model, const SynthesisRequest& request,
         for (const ChunkWords& chunk_and_words : chunks) {
             const std::string chunk =
                 text.substr(chunk_and_words.chunk.offset, chunk_and_words.chunk.length);
+            if (!has_speech(chunk)) continue;
             if (!stretcher && (request.speed != 1.0f || request.pitch != 1.0f)) {
                 stretcher = SonicStretcher::create(kSampleRate, request.speed, request.pitch);
             }

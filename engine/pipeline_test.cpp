@@ -140,6 +140,50 @@ TEST_F(Pipeline, RefusalsAndNothingToSay) {
     }
 }
 
+std::string repeated(const std::string& piece, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+TEST_F(Pipeline, HostileTextsGiveBoundedChunksAndSilence) {
+    // A chunk of at most 250 symbols and a closing mark, with its two
+    // framing symbols, is the largest block the test voice can give.
+    const std::size_t largest = (250 + 1 + 2) * kSamplesPerSymbol;
+    std::string base64;
+    const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/";
+    for (std::size_t i = 0; i < 16384; ++i) base64 += digits[(i * 7 + i / 13) % digits.size()];
+    struct Case {
+        const char* name;
+        std::string text;
+        std::size_t min_blocks;  // at least this many chunks reach the voice
+        long words;              // -1: one word per block
+        long total;              // samples in all; -1: not checked
+    };
+    const Case cases[] = {
+        // 1490 words of 5 letters without a mark: 1490 words in chunks of
+        // at most 41 words (41 * 6 - 1 = 245 symbols).
+        {"prose without marks", repeated("слово ", 1490), 1490 / 41 + 1, 1490, -1},
+        {"base64", base64, 50, -1, -1},
+        {"one word of 32768 letters", repeated("я", 32768), 32768 / 250, -1, -1},
+        {"sentence ends", repeated(". ", 32768), 0, 0, 0},
+        {"marks without blanks", repeated(",;:!?-\u2014\u2026", 4096), 0, 0, 0},
+        {"100,000 line feeds", std::string(100000, '\n'), 0, 0, 0},
+        {"marks between words", "Да. . . . . . ! ? Нет.", 2, 2, (5 + 6) * kSamplesPerSymbol},
+        {"marks after a word", "Да!!! ??? ... Нет", 2, 2, (7 + 5) * kSamplesPerSymbol},
+    };
+    for (const Case& c : cases) {
+        const Result r = run(VoiceModelKind::Timed, {c.text, kRussian});
+        EXPECT_TRUE(r.ok) << c.name;
+        EXPECT_GE(r.blocks.size(), c.min_blocks) << c.name;
+        for (const auto& block : r.blocks) ASSERT_LE(block.size(), largest) << c.name;
+        EXPECT_EQ(static_cast<long>(r.words.size()),
+                  c.words < 0 ? static_cast<long>(r.blocks.size()) : c.words)
+            << c.name;
+        if (c.total >= 0) EXPECT_EQ(static_cast<long>(total_samples(r)), c.total) << c.name;
+    }
+}
+
 TEST_F(Pipeline, CancellingAfterTheFirstBlockSkipsTheRest) {
     const Result r = run(VoiceModelKind::Timed, {"Раз. Два. Три.", kRussian}, 0);
     EXPECT_FALSE(r.ok);

@@ -2,11 +2,27 @@
 
 #include "shared/symbols/code_points.h"
 
+#include <algorithm>
+
 namespace zelvan_tts {
 
 namespace {
 
 bool is_break_space(char c) { return c == ' ' || c == '\n' || c == '\t'; }
+
+// Whether the word that ends at byte `end` of `text` ends where a reader
+// takes a breath: a phrase mark, a closing bracket or quote, a dash or an
+// ellipsis.
+bool ends_phrase(std::string_view text, std::size_t end) {
+    const std::string_view head = text.substr(0, end);
+    if (head.empty()) return false;
+    if (std::string_view(",;:.!?)\"").find(head.back()) != std::string_view::npos) return true;
+    for (const std::string_view mark : {"\u2014", "\u2013", "\u2026", "\u00BB"}) {
+        if (head.size() >= mark.size() && head.substr(head.size() - mark.size()) == mark)
+            return true;
+    }
+    return false;
+}
 
 // The span [begin, end) without its trailing white space, appended when
 // anything is left.
@@ -57,6 +73,8 @@ std::vector<std::string> split_sentences(std::string_view text) {
 }
 
 std::vector<TextSpan> split_into_chunk_spans(std::string_view text, std::size_t max_chars) {
+    const std::size_t bound = std::max<std::size_t>(max_chars, 1);
+    constexpr std::size_t none = std::string_view::npos;
     std::vector<TextSpan> chunks;
     for (const TextSpan& sentence : sentence_spans(text)) {
         if (count_code_points(text.substr(sentence.offset, sentence.length)) <= max_chars) {
@@ -65,12 +83,42 @@ std::vector<TextSpan> split_into_chunk_spans(std::string_view text, std::size_t 
         }
         const std::size_t end = sentence.offset + sentence.length;
         std::size_t begin = sentence.offset;
-        for (std::size_t i = sentence.offset; i < end; ++i) {
+        std::size_t count = 0;            // code points since the piece's first non-blank
+        std::size_t last_blank = none;    // white space after a word of the piece
+        std::size_t last_breath = none;   // ... after a phrase mark, in its second half
+        const auto start_piece = [&](std::size_t at) {
+            begin = at;
+            count = 0;
+            last_blank = last_breath = none;
+        };
+        std::size_t i = begin;
+        while (i < end) {
             const char c = text[i];
             if ((c == ',' || c == ';' || c == ':') && i + 1 - begin >= max_chars) {
                 take_span(text, begin, i + 1, chunks);
-                begin = i + 1;
+                start_piece(i + 1);
+                i = begin;
+                continue;
             }
+            if (count == bound) {
+                // The piece is full: cut where a reader would breathe, else
+                // between words, else (a run without white space) right here.
+                std::size_t cut = last_breath != none ? last_breath
+                                  : last_blank != none ? last_blank
+                                                       : i;
+                take_span(text, begin, cut, chunks);
+                while (cut < end && is_break_space(text[cut])) ++cut;
+                start_piece(cut);
+                i = begin;
+                continue;
+            }
+            const bool blank = is_break_space(c);
+            if (blank && count > 0 && !is_break_space(text[i - 1])) {
+                last_blank = i;
+                if (count * 2 >= bound && ends_phrase(text, i)) last_breath = i;
+            }
+            i += std::min<std::size_t>(utf8_char_length(static_cast<unsigned char>(c)), end - i);
+            if (count > 0 || !blank) ++count;
         }
         take_span(text, begin, end, chunks);
     }

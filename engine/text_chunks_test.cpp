@@ -50,10 +50,10 @@ TEST(SplitIntoChunks, CutsLongSentencesAtPunctuationByBytes) {
     const Strings cut = split_into_chunks(head + tail, 250);
     EXPECT_EQ(cut, (Strings{head, tail}));
 
-    // A long sentence without a cutting mark stays whole; so does the rest
-    // after its last mark.
+    // A long sentence without a cutting mark (and here without a blank) is
+    // cut at the bound.
     const std::string no_marks = letters(400, "a");
-    EXPECT_EQ(split_into_chunks(no_marks, 250), Strings{no_marks});
+    EXPECT_EQ(split_into_chunks(no_marks, 250), (Strings{letters(250, "a"), letters(150, "a")}));
 
     // Several cuts, ";" and ":" included; each piece keeps its mark.
     std::string many;
@@ -71,11 +71,37 @@ TEST(SplitIntoChunks, CutsLongSentencesAtPunctuationByBytes) {
     EXPECT_EQ(split_into_chunks("", 250), Strings{});
 }
 
+TEST(SplitIntoChunks, BoundsEveryPieceAndCutsWhereAReaderBreathes) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::size_t max_chars;
+        Strings chunks;
+    };
+    const Case cases[] = {
+        {"fits: one chunk", "aaa bbb ccc.", 12, {"aaa bbb ccc."}},
+        {"last blank before the bound", "aaa bbb ccc ddd", 10, {"aaa bbb", "ccc ddd"}},
+        {"a mark in the second half first", "aaaa, bb c ddd", 10, {"aaaa,", "bb c ddd"}},
+        {"a mark in the first half is no breath", "aa, bbb ccc dd", 10, {"aa, bbb", "ccc dd"}},
+        {"a dash", "aaa bb \u2014 c ddd", 10, {"aaa bb \u2014", "c ddd"}},
+        {"no blank: at the bound", "abcdefghijklmnopqrstuvwxy", 10,
+         {"abcdefghij", "klmnopqrst", "uvwxy"}},
+        {"code points, not bytes", "яяяяяяяяяяяя", 5, {"яяяяя", "яяяяя", "яя"}},
+        {"blanks at a cut belong to neither", "aaaaa  \n  bbbbb ccc", 8,
+         {"aaaaa", "bbbbb", "ccc"}},
+        {"a word longer than the bound", "aa bbbbbbbbbbbb c", 5, {"aa", "bbbbb", "bbbbb", "bb c"}},
+        {"sentences stay apart", "aaaa bbbb. cc dd", 5, {"aaaa", "bbbb.", "cc dd"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(split_into_chunks(c.text, c.max_chars), c.chunks) << c.name;
+}
+
 TEST(SplitIntoChunks, CountsMalformedBytesWithoutReadingPastTheEnd) {
-    // A lead byte at the very end announces more bytes than there are.
+    // A lead byte at the very end announces more bytes than there are: it
+    // counts as one character, cut off at the bound like any other.
     const std::string text = "ab\xF0";
-    EXPECT_EQ(split_into_chunks(text, 2), Strings{text});
-    EXPECT_EQ(split_into_chunks(text, 1), Strings{text});
+    EXPECT_EQ(split_into_chunks(text, 3), Strings{text});
+    EXPECT_EQ(split_into_chunks(text, 2), (Strings{"ab", "\xF0"}));
+    EXPECT_EQ(split_into_chunks(text, 1), (Strings{"a", "b", "\xF0"}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "platform/debug_output.h"
 #include "shared/symbols/languages.h"
 #include "text/normalization.h"
+#include "text/stress_accents.h"
 #include "text/transliteration.h"
 
 #include <algorithm>
@@ -62,8 +63,9 @@ ProcessedText process_block(std::string_view text, std::size_t begin, std::size_
     }
     // The steps before the homographs, which may turn a piece into several.
     const auto spell = [&](std::string_view part) {
-        std::string spelled =
-            normalize_numbers(reading ? read_written_forms(part, lang, keep) : std::string(part), lang);
+        std::string spelled = normalize_numbers(
+            stress_accents_to_marks(reading ? read_written_forms(part, lang, keep) : std::string(part)),
+            lang);
         return options.dictionary ? options.dictionary->apply(spelled, lang) : spelled;
     };
     ProcessedText out;
@@ -77,7 +79,7 @@ ProcessedText process_block(std::string_view text, std::size_t begin, std::size_
     } else {
         out.reading.assign(text.substr(begin, end - begin));
     }
-    out.numbers = normalize_numbers(out.reading, lang);
+    out.numbers = normalize_numbers(stress_accents_to_marks(out.reading), lang);
     out.dictionary =
         options.dictionary ? options.dictionary->apply(out.numbers, lang) : out.numbers;
     if (options.settings.enable_homosolver && language_profile(lang).homographs) {

@@ -21,12 +21,16 @@ torch::jit::Module load_voice_model(const std::string& path) {
         throw std::runtime_error("Encrypted model not found: " + path);
     }
     torch::jit::Module module;
-    if (!load_encrypted_module(path, module)) {
-        throw std::runtime_error("Failed to decrypt model: " + path);
+    load_encrypted_module_explained(path, module);
+    try {
+        module.eval();
+        module = torch::jit::freeze(module);
+        module = torch::jit::optimize_for_inference(module);
+    } catch (const std::exception& e) {
+        // An archive of something else than a voice: one line, no backtrace.
+        throw std::runtime_error("Model file is not a voice model: " + path + " (" +
+                                 error_line(e) + ")");
     }
-    module.eval();
-    module = torch::jit::freeze(module);
-    module = torch::jit::optimize_for_inference(module);
     return module;
 }
 

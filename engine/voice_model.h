@@ -24,8 +24,10 @@ void configure_torch_runtime(int threads = 0);
 
 // Decrypts and loads the model at `path` (UTF-8), then evaluation mode,
 // freeze and optimize_for_inference. The plaintext lives only in memory.
-// Throws std::runtime_error "Encrypted model not found: <path>" or
-// "Failed to decrypt model: <path>"; LibTorch errors propagate as thrown.
+// Throws std::runtime_error "Encrypted model not found: <path>",
+// "Failed to decrypt model: <path> (<reason>)" or another one-line message
+// with the path and LibTorch's reason (load_encrypted_module_explained;
+// "Model file is not a voice model: <path> (...)" when freezing fails).
 torch::jit::Module load_voice_model(const std::string& path);
 
 // load_voice_model as a VoiceModel that owns its module.

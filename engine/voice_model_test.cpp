@@ -1,5 +1,6 @@
 #include "engine/voice_model.h"
 
+#include "core/data_files.h"
 #include "engine/model_constants.h"
 #include "tools/data_file_writer.h"
 #include "tools/test_models.h"
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace zelvan_tts {
 namespace {
@@ -106,11 +109,12 @@ TEST_F(VoiceModel, FailuresCarryTheirFixedTextsAndThePath) {
         load_voice_model(garbage);
         ADD_FAILURE() << "loaded garbage";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Failed to decrypt model: " + garbage);
+        EXPECT_EQ(std::string(e.what()),
+                  "Failed to decrypt model: " + garbage + " (wrong key or not a data file)");
     }
 
-    // A well-formed container around something that is not an archive: the
-    // error is LibTorch's own.
+    // A well-formed container around something that is not an archive: one
+    // line with LibTorch's reason.
     const std::string not_archive = (dir_ / "text.bin").string();
     write_data_file(not_archive, "just some text, not a TorchScript archive");
     try {
@@ -119,6 +123,49 @@ TEST_F(VoiceModel, FailuresCarryTheirFixedTextsAndThePath) {
     } catch (const std::exception& e) {
         EXPECT_EQ(std::string(e.what()).find("Failed to decrypt model"), std::string::npos);
         EXPECT_EQ(std::string(e.what()).find("Encrypted model not found"), std::string::npos);
+    }
+}
+
+TEST_F(VoiceModel, ATruncatedModelGivesOneLineWithThePathAndTheReason) {
+    const std::string whole = model(VoiceModelKind::Timed);
+    std::string bytes;
+    {
+        std::ifstream in(whole, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<std::uint8_t> archive;
+    ASSERT_TRUE(decrypt_file(whole, archive));
+    const std::string plain(archive.begin(), archive.end());
+    struct Case {
+        const char* name;
+        std::string content;  // of the file
+        bool packed;          // written as a data file of that content
+    };
+    const Case cases[] = {
+        {"cut inside a block", bytes.substr(0, 1000), false},
+        // The padding of the last block is then garbage: the right key shows
+        // in the first block.
+        {"cut at a block's end", bytes.substr(0, 1024), false},
+        {"the archive cut, then packed", plain.substr(0, plain.size() / 2), true},
+        {"empty", "", false},
+    };
+    for (const Case& c : cases) {
+        const std::string path = (dir_ / "cut.bin").string();
+        if (c.packed) {
+            write_data_file(path, c.content);
+        } else {
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << c.content;
+        }
+        try {
+            load_voice_model(path);
+            ADD_FAILURE() << c.name << ": loaded";
+        } catch (const std::exception& e) {
+            const std::string message = e.what();
+            EXPECT_EQ(message.find('\n'), std::string::npos) << c.name << ": " << message;
+            EXPECT_NE(message.find(": " + path + " ("), std::string::npos) << c.name << ": " << message;
+            EXPECT_NE(message.find("truncated"), std::string::npos) << c.name << ": " << message;
+            EXPECT_LT(message.size(), path.size() + 300) << c.name << ": " << message;
+        }
     }
 }
 

@@ -56,6 +56,15 @@ void extract_word_timestamps(std::string_view chunk, const float* times, std::si
     if (in_word) close_word();
 }
 
+bool has_speech(std::string_view chunk) {
+    static constexpr std::u32string_view kSilent = U"!'+,-.:;?\u2014\u2026";
+    bool speech = false;
+    walk_symbols(chunk, [&speech](char32_t c, bool blank, std::size_t) {
+        if (!blank && kSilent.find(fold_case(c)) == std::u32string_view::npos) speech = true;
+    });
+    return speech;
+}
+
 std::vector<std::string> spoken_words(std::string_view chunk) {
     std::vector<std::string> words;
     bool in_word = false;

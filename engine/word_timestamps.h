@@ -33,6 +33,12 @@ void extract_word_timestamps(std::string_view chunk, const float* times, std::si
 void walk_symbols(std::string_view chunk,
                   const std::function<void(char32_t, bool, std::size_t)>& symbol);
 
+// Whether the chunk has anything to say: a letter of the alphabet. A chunk
+// of marks and blanks only would be nothing but pauses; the synthesis skips
+// it, with its words, so that a run of marks or sentence ends gives no more
+// silence than the chunk before it ends with.
+bool has_speech(std::string_view chunk);
+
 // The words of a chunk as extract_word_timestamps counts them, each spelled
 // with the characters the model hears (the alphabet's symbols, case kept).
 std::vector<std::string> spoken_words(std::string_view chunk);

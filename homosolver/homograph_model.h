@@ -32,7 +32,9 @@ public:
 
 // The encrypted TorchScript classifier at `path` (UTF-8) in evaluation mode,
 // its quantised word embeddings restored when the module carries what that
-// takes. Null when the file cannot be read or loaded.
-std::unique_ptr<HomographModel> load_homograph_model(const std::string& path);
+// takes. Null when the file cannot be read or loaded; `problem`, when
+// given, then receives the one-line reason with the path.
+std::unique_ptr<HomographModel> load_homograph_model(const std::string& path,
+                                                     std::string* problem = nullptr);
 
 }  // namespace zelvan_tts

@@ -73,12 +73,31 @@ void HomoSolver::initialize() {
     const fs::path vocab_path = base / "vocab.bin";
     const fs::path added_tokens_path = base / "added_tokens.bin";
 
-    if (!fs::exists(model_path)) return;
-    if (!fs::exists(homodict_path) || !fs::exists(vocab_path)) return;
-
-    if (!load_vocab(path_to_utf8(vocab_path), path_to_utf8(added_tokens_path))) return;
-    if (!load_homodict(path_to_utf8(homodict_path))) return;
-    if (!load_model(path_to_utf8(model_path))) return;
+    for (const fs::path& needed : {model_path, homodict_path, vocab_path}) {
+        if (!fs::exists(needed)) {
+            problem = "Homograph model file not found: " + path_to_utf8(needed);
+            return;
+        }
+    }
+    // A file that does not decrypt says why; one that decrypts but does not
+    // parse is "not a homograph list".
+    const auto unreadable = [this](const fs::path& path) {
+        const std::string why = data_file_problem(path_to_utf8(path));
+        problem = "Failed to read homograph file: " + path_to_utf8(path) + " (" +
+                  (why.empty() ? "not what the homograph stage reads" : why) + ")";
+    };
+    if (!load_vocab(path_to_utf8(vocab_path), path_to_utf8(added_tokens_path))) {
+        unreadable(vocab_path);
+        return;
+    }
+    if (!load_homodict(path_to_utf8(homodict_path))) {
+        unreadable(homodict_path);
+        return;
+    }
+    std::unique_ptr<HomographModel> loaded = load_homograph_model(path_to_utf8(model_path), &problem);
+    if (!loaded) return;
+    model = std::move(loaded);
+    model_dir = dir;
     initialized = true;
 }
 

@@ -64,6 +64,11 @@ public:
                                   PieceCache& cache) const;
 
     bool initialized = false;
+    // Why it is not initialised: one line with the file's path and the
+    // reason; empty when it is (or when no directory was looked at).
+    std::string problem;
+    // The folder it loaded from.
+    std::string model_dir;
     std::unique_ptr<HomographModel> model;
     HomographDictionary homodict;
     WordPieceVocab vocab;

@@ -73,13 +73,15 @@ private:
 
 }  // namespace
 
-std::unique_ptr<HomographModel> load_homograph_model(const std::string& path) {
+std::unique_ptr<HomographModel> load_homograph_model(const std::string& path,
+                                                     std::string* problem) {
     torch::NoGradGuard no_grad;
     torch::jit::Module module;
     try {
-        if (!load_encrypted_module(path, module)) return nullptr;
+        load_encrypted_module_explained(path, module);
         module.eval();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        if (problem != nullptr) *problem = error_line(e);
         return nullptr;
     }
     restore_word_embeddings(module);

@@ -161,6 +161,19 @@ ZELVAN_TTS_API zelvan_tts_status zelvan_tts_engine_open_with_options(
 /* Frees the engine and everything it holds; NULL does nothing. */
 ZELVAN_TTS_API void zelvan_tts_engine_close(zelvan_tts_engine* engine);
 
+/* What the engine loaded, one line each ending in a line feed:
+ * "voice model: <path>", "stress ru: <path>" (also by, ua) and
+ * "homographs: <folder>", or instead of the path "off" for a stage
+ * switched off, or the one-line reason (with the file's path) why its
+ * model did not load. Loads the stages that are on and not loaded yet.
+ * Writes at most `size` bytes to `buffer`, NUL included (NULL or 0: none)
+ * and returns the whole report's length without the NUL, as snprintf does;
+ * 0 for a NULL engine. A stage model that is missing or broken while its
+ * stage is on is also told once per engine when a text first needs it:
+ * through the log callback, else on standard error. */
+ZELVAN_TTS_API size_t zelvan_tts_engine_report(zelvan_tts_engine* engine, char* buffer,
+                                               size_t size);
+
 /* ---- speaking --------------------------------------------------------------- */
 
 typedef struct zelvan_tts_request {

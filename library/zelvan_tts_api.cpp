@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -180,6 +181,12 @@ zelvan_tts_status zelvan_tts_engine_open_with_options(const zelvan_tts_engine_op
             options.log = [log = p.log, user = p.log_user_data](const std::string& line) {
                 log(user, line.c_str());
             };
+        } else {
+            // A stage that did not load is told to the program's user even
+            // when the program asked for no log.
+            options.problems = [](const std::string& line) {
+                std::fprintf(stderr, "zelvan_tts: %s\n", line.c_str());
+            };
         }
         *engine = new zelvan_tts_engine(std::move(options));
         return ZELVAN_TTS_OK;
@@ -187,6 +194,27 @@ zelvan_tts_status zelvan_tts_engine_open_with_options(const zelvan_tts_engine_op
 }
 
 void zelvan_tts_engine_close(zelvan_tts_engine* engine) { delete engine; }
+
+size_t zelvan_tts_engine_report(zelvan_tts_engine* engine, char* buffer, size_t size) {
+    last_error.clear();
+    if (engine == nullptr) {
+        fail(ZELVAN_TTS_INVALID_ARGUMENT, "No engine given");
+        if (buffer != nullptr && size > 0) buffer[0] = '\0';
+        return 0;
+    }
+    std::string report;
+    const zelvan_tts_status status = guarded([&] {
+        for (const std::string& line : engine->engine.loaded_report()) report += line + "\n";
+        return ZELVAN_TTS_OK;
+    });
+    if (status != ZELVAN_TTS_OK) report.clear();
+    if (buffer != nullptr && size > 0) {
+        const std::size_t n = std::min(report.size(), size - 1);
+        std::memcpy(buffer, report.data(), n);
+        buffer[n] = '\0';
+    }
+    return report.size();
+}
 
 zelvan_tts_request zelvan_tts_default_request(void) {
     zelvan_tts_request request;

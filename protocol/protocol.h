@@ -21,11 +21,14 @@ enum class MessageType : std::uint32_t {
     GetInfo = 1,
     Synthesize = 2,
     Cancel = 3,
+    GetReport = 4,  // what the server loaded; answered by Report
+
     Shutdown = 99,
     Info = 101,
     AudioChunk = 102,
     SynthesisDone = 103,
     Error = 104,
+    Report = 105,  // UTF-8 lines, each ending in a line feed (Engine::loaded_report)
 };
 
 enum class ErrorCode : std::uint32_t {

@@ -63,6 +63,12 @@ void serve_connection(PipeConnection& pipe, Engine& engine, ServerState& state) 
                 send_message(pipe, MessageType::Info, info.data(), info.size());
                 break;
             }
+            case MessageType::GetReport: {
+                std::string report;
+                for (const std::string& line : engine.loaded_report()) report += line + "\n";
+                send_message(pipe, MessageType::Report, report.data(), report.size());
+                break;
+            }
             case MessageType::Synthesize:
                 handle_synth(pipe, payload, engine, state);
                 break;
@@ -90,7 +96,12 @@ int run_server(const ServerOptions& options) {
     try {
         const std::string path = path_to_utf8(find_voice_model_path());
         debug_line(state, std::cout, "Loading model from: " + shortened(path));
-        engine = std::make_unique<Engine>(EngineOptions{});
+        EngineOptions engine_options;
+        // A stage model that is missing or broken is told on the console.
+        engine_options.problems = [&state](const std::string& line) {
+            debug_line(state, std::cerr, line);
+        };
+        engine = std::make_unique<Engine>(std::move(engine_options));
     } catch (const std::exception& e) {
         debug_line(state, std::cerr, std::string("Failed to load model: ") + e.what());
         return 1;

@@ -2,6 +2,8 @@
 
 #include "zelvan_tts.h"
 
+#include <algorithm>
+
 namespace zelvan_tts::speechd {
 
 namespace {
@@ -29,6 +31,18 @@ public:
         if (status == ZELVAN_TTS_CANCELLED) return SynthesisResult::Stopped;
         error = zelvan_tts_last_error();
         return SynthesisResult::Failed;
+    }
+
+    std::vector<std::string> report() override {
+        std::string text(zelvan_tts_engine_report(engine_, nullptr, 0) + 1, '\0');
+        text.resize(zelvan_tts_engine_report(engine_, text.data(), text.size()));
+        std::vector<std::string> lines;
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t end = std::min(text.find('\n', start), text.size());
+            lines.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+        return lines;
     }
 
 private:

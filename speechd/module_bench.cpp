@@ -9,7 +9,9 @@
 // With --daemon, the modules run under one speech-dispatcher (a private
 // configuration, ALSA's null device) and a client speaks RUNS messages
 // through each; the time from the end of each SPEAK the server sends to the
-// first AUDIO block it has received is read from the server's own log.
+// first AUDIO block it has received is read from the server's own log; so
+// is, after a STOP in the middle of a 300-word sentence without punctuation,
+// the time from the client's STOP to the first AUDIO block of the next line.
 //
 //   sd_zelvan_bench --daemon RUNS MODULE CONFIG [MODULE CONFIG ...]
 #include "speechd/module_protocol.h"
@@ -18,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <csignal>
 #include <fstream>
 #include <string>
@@ -93,6 +96,17 @@ bool log_time(const std::string& line, double& seconds) {
     return true;
 }
 
+// Seconds of the day now, as the server's log writes them.
+double now_of_day() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&t, &local);
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                        now.time_since_epoch()).count() % 1000000;
+    return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + us / 1e6;
+}
+
 int daemon_mode(int runs, int count, char** modules) {
     char dir_template[] = "/tmp/sd_zelvan_bench.XXXXXX";
     const std::string dir = mkdtemp(dir_template);
@@ -138,10 +152,29 @@ int daemon_mode(int runs, int count, char** modules) {
     };
     ssip("SET SELF CLIENT_NAME bench:bench:main");
     ssip("SET SELF NOTIFICATION END on");
+    std::string long_line;  // 300 words, no mark
+    const char* words[] = {"слово", "мимо", "дома", "летит", "быстро", "тихий", "вечер",
+                           "река", "поле", "ветер"};
+    for (int w = 0; w < 300; ++w) long_line += std::string(w ? " " : "") + words[w % 10];
+    // Per module: when each STOP was sent, in seconds of the day.
+    std::vector<std::vector<double>> stops(count);
+    const int stop_runs = std::max(3, runs / 2);
     for (int i = 0; i < count; ++i) {
         ssip("SET SELF OUTPUT_MODULE m" + std::to_string(i));
         ssip("SET SELF LANGUAGE ru");
         for (int run = 0; run <= runs; ++run) {
+            ssip("SPEAK");
+            ssip("Привет, как у тебя дела сегодня?\r\n.");
+            until(r, "702 END");
+        }
+        for (int run = 0; run < stop_runs; ++run) {
+            ssip("SPEAK");
+            ssip(long_line + "\r\n.");
+            // Well into its audio (events may come between replies, so
+            // none is waited for here).
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            stops[i].push_back(now_of_day());
+            ssip("STOP self");
             ssip("SPEAK");
             ssip("Привет, как у тебя дела сегодня?\r\n.");
             until(r, "702 END");
@@ -155,6 +188,7 @@ int daemon_mode(int runs, int count, char** modules) {
     // SPEAK's closing dot, then the first audio block the server took in.
     std::ifstream log(dir + "/log/speech-dispatcher.log");
     std::vector<double> times;
+    std::vector<double> audio_after_speak;  // the first AUDIO of each message, in log seconds
     std::string line, previous;
     double sent = -1.0, now = 0.0;
     bool in_speak = false;
@@ -170,14 +204,32 @@ int daemon_mode(int runs, int count, char** modules) {
         if (sent >= 0 && line.find("while speaking: |705-bits") != std::string::npos &&
             log_time(line, now)) {
             times.push_back((now - sent) * 1000.0);
+            audio_after_speak.push_back(now);
             sent = -1.0;
         }
         previous = line;
     }
+    // Messages per module: runs + 1 short ones, then a long and a short one
+    // per STOP.
+    const std::size_t per_module = static_cast<std::size_t>(runs + 1 + 2 * stop_runs);
     for (int i = 0; i < count; ++i) {
-        const auto begin = times.begin() + std::min<std::size_t>(times.size(), i * (runs + 1) + 1);
-        const auto end = times.begin() + std::min<std::size_t>(times.size(), (i + 1) * (runs + 1));
-        report("daemon: SPEAK to AUDIO", modules[2 * i], std::vector<double>(begin, end));
+        const std::size_t first = i * per_module;
+        std::vector<double> speak, after_stop, long_first;
+        for (std::size_t k = first + 1; k < first + runs + 1 && k < times.size(); ++k)
+            speak.push_back(times[k]);
+        for (int run = 0; run < stop_runs; ++run) {
+            const std::size_t long_one = first + runs + 1 + 2 * run;
+            if (long_one + 1 >= audio_after_speak.size()) break;
+            long_first.push_back(times[long_one]);
+            after_stop.push_back((audio_after_speak[long_one + 1] - stops[i][run]) * 1000.0);
+        }
+        report("daemon: SPEAK to AUDIO", modules[2 * i], speak);
+        report("daemon: 300 words to AUDIO", modules[2 * i], long_first);
+        report("daemon: STOP, next to AUDIO", modules[2 * i], after_stop);
+    }
+    if (std::getenv("SD_ZELVAN_BENCH_KEEP") != nullptr) {
+        std::fprintf(stderr, "kept %s\n", dir.c_str());
+        return 0;
     }
     std::string remove = "rm -rf '" + dir + "'";
     return std::system(remove.c_str()) == 0 ? 0 : 1;

@@ -3,11 +3,13 @@
 #include "speechd/reading_modes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <cstdio>
+#include <cstdlib>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -16,6 +18,12 @@ namespace zelvan_tts::speechd {
 namespace {
 
 void log_error(const std::string& text) { std::fprintf(stderr, "sd_zelvan: %s\n", text.c_str()); }
+
+double now_ms() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 bool write_all(int fd, const std::string& text) {
     std::size_t done = 0;
@@ -85,6 +93,7 @@ bool ModuleSession::handle(const std::string& line, LineReader& in) {
     if (line == "STOP") {
         std::lock_guard<std::mutex> lock(out_mutex_);
         if (live_id_ != 0) {
+            trace("STOP of message " + std::to_string(live_id_.load()));
             live_id_ = 0;
             write_all(out_fd_, "703 STOP\n");
         }
@@ -106,12 +115,19 @@ bool ModuleSession::handle(const std::string& line, LineReader& in) {
         send("207 OK RECEIVING LOGLEVEL SETTINGS\n");
         std::vector<std::string> body;
         if (!in.read_body(body)) return false;
+        for (const auto& [name, value] : parse_settings(body)) {
+            if (name == "log_level") tracing_ = std::atoi(value.c_str()) >= 4 || saved_stderr_ >= 0;
+        }
         send("203 OK LOGLEVEL SET\n");
         return true;
     }
     if (line == "INIT") {
         std::string error;
         if (!engine_) engine_ = open_engine_(error);
+        // The log says what the engine loaded: a stage model that is missing
+        // or broken shows here (and once more when a text first needs it).
+        if (engine_)
+            for (const std::string& loaded : engine_->report()) log_error(loaded);
         if (engine_)
             send("299-Zelvan TTS: " + std::to_string(voices_.size()) +
                  " voices\n299 OK LOADED SUCCESSFULLY\n");
@@ -148,6 +164,7 @@ void ModuleSession::debug(std::string path) {
             ::close(saved_stderr_);
             saved_stderr_ = -1;
         }
+        tracing_ = false;
         send("200 OK DEBUGGING OFF\n");
         return;
     }
@@ -159,6 +176,8 @@ void ModuleSession::debug(std::string path) {
     if (saved_stderr_ < 0) saved_stderr_ = ::dup(STDERR_FILENO);
     ::dup2(file, STDERR_FILENO);
     ::close(file);
+    tracing_ = true;
+    trace("debugging on: " + path);
     send("200 OK DEBUGGING ON\n");
 }
 
@@ -227,6 +246,9 @@ bool ModuleSession::message(const std::string& command, LineReader& in) {
         live_id_ = job.id;
         write_all(out_fd_, "200 OK SPEAKING\n701 BEGIN\n");
     }
+    trace(command + " message " + std::to_string(job.id) + ": " + std::to_string(text.size()) +
+          " bytes, voice " + std::to_string(job.request.voice) + ", " +
+          std::to_string(job.items.size()) + " parts");
     {
         // A message stopped before the worker took it is replaced.
         std::lock_guard<std::mutex> lock(job_mutex_);
@@ -253,6 +275,8 @@ void ModuleSession::work() {
 void ModuleSession::speak(const Job& job) {
     samples_since_pause_ = 0;
     const float tone_gain = job.request.volume;
+    const double started = now_ms();
+    OutputAudio output;
     for (const SpeechItem& item : job.items) {
         if (!live(job.id)) return;
         switch (item.kind) {
@@ -267,16 +291,18 @@ void ModuleSession::speak(const Job& job) {
             case SpeechItem::Kind::Break: {
                 const std::vector<float> silence(kAudioBlockSamples, 0.0f);
                 std::size_t left = static_cast<std::size_t>(item.break_ms) * kSampleRate / 1000;
+                output.set_gain(1.0f);
                 while (left > 0) {
                     const std::size_t n = std::min(left, silence.size());
-                    if (!send_audio(job.id, silence.data(), n)) return;
+                    if (!send_audio(job.id, output, silence.data(), n)) return;
                     left -= n;
                 }
                 break;
             }
             case SpeechItem::Kind::Tone: {
                 const std::vector<float> tone = capital_tone(tone_gain * item.prosody.volume);
-                if (!send_audio(job.id, tone.data(), tone.size())) return;
+                output.set_gain(1.0f);
+                if (!send_audio(job.id, output, tone.data(), tone.size())) return;
                 break;
             }
             case SpeechItem::Kind::Text: {
@@ -284,11 +310,23 @@ void ModuleSession::speak(const Job& job) {
                 request.speed *= item.prosody.rate;
                 request.pitch *= item.prosody.pitch;
                 request.volume *= item.prosody.volume;
+                // The engine clips at full scale: it makes the voice at no
+                // more than half of it, and the limiter gives the rest of
+                // the gain without clipping.
+                const float total = std::isfinite(request.volume) ? request.volume : 0.0f;
+                request.volume = std::min(total, 0.5f);
+                output.set_gain(request.volume > 0.0f ? total / request.volume : 1.0f);
+                bool first = true;
                 std::string error;
                 const SynthesisResult result = engine_->synthesize(
                     item.text, request,
                     [&](const float* samples, std::size_t count) {
-                        return send_audio(job.id, samples, count);
+                        if (first) {
+                            first = false;
+                            trace("message " + std::to_string(job.id) + ": first audio after " +
+                                  std::to_string(static_cast<int>(now_ms() - started)) + " ms");
+                        }
+                        return send_audio(job.id, output, samples, count);
                     },
                     error);
                 if (result == SynthesisResult::Failed) {
@@ -296,24 +334,43 @@ void ModuleSession::speak(const Job& job) {
                     finish(job.id, "703 STOP\n");
                     return;
                 }
-                if (result == SynthesisResult::Stopped) return;
+                if (result == SynthesisResult::Stopped) {
+                    trace("message " + std::to_string(job.id) + ": engine stopped after " +
+                          std::to_string(static_cast<int>(now_ms() - started)) + " ms");
+                    return;
+                }
                 break;
             }
         }
     }
+    trace("message " + std::to_string(job.id) + ": spoken in " +
+          std::to_string(static_cast<int>(now_ms() - started)) + " ms");
     finish(job.id, "702 END\n");
 }
 
-bool ModuleSession::send_audio(std::uint64_t id, const float* samples, std::size_t count) {
+bool ModuleSession::send_audio(std::uint64_t id, OutputAudio& output, const float* samples,
+                               std::size_t count) {
+    // Input samples of one block: the output has half the rate.
+    constexpr std::size_t kStep = 2 * kOutputBlockSamples;
+    std::vector<std::int16_t> pcm;
     for (std::size_t done = 0; done < count;) {
+        if (!live(id)) return false;  // stopped: the rest is not even converted
         if (paused_here(id)) return false;
-        const std::size_t n = std::min(count - done, kAudioBlockSamples);
-        const std::vector<std::int16_t> pcm = to_pcm16(samples + done, n);
-        if (!send_for(id, audio_event(pcm.data(), pcm.size(), kSampleRate))) return false;
+        const std::size_t n = std::min(count - done, kStep);
+        pcm.clear();
+        output.add(samples + done, n, pcm);
+        if (!pcm.empty() && !send_for(id, audio_event(pcm.data(), pcm.size(), kOutputRate)))
+            return false;
         if (pause_requested_) samples_since_pause_ += n;
         done += n;
     }
     return true;
+}
+
+void ModuleSession::trace(const std::string& line) const {
+    if (!tracing_) return;
+    std::fprintf(stderr, "sd_zelvan: %s\n", line.c_str());
+    std::fflush(stderr);
 }
 
 bool ModuleSession::paused_here(std::uint64_t id) {

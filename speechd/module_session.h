@@ -4,6 +4,7 @@
 #pragma once
 
 #include "speechd/module_protocol.h"
+#include "speechd/output_audio.h"
 #include "speechd/speech_engine.h"
 #include "speechd/ssml.h"
 #include "speechd/voice_settings.h"
@@ -24,7 +25,8 @@ namespace zelvan_tts::speechd {
 // Opens the engine when INIT asks for it; null with `error` set on failure.
 using EngineFactory = std::function<std::unique_ptr<SpeechEngine>(std::string& error)>;
 
-// Samples of one AUDIO event at most (a quarter of a second).
+// Samples of silence made at a time for a break (a quarter of a second of
+// the engine's rate); they go out in blocks of kOutputBlockSamples.
 inline constexpr std::size_t kAudioBlockSamples = kSampleRate / 4;
 // Audio that may still go out after a PAUSE while no pause point (an
 // index mark of speech-dispatcher's) comes: five seconds.
@@ -59,9 +61,13 @@ private:
 
     void work();
     void speak(const Job& job);
-    // Sends samples of the message `id` in AUDIO events; false when the
-    // message is no longer being spoken.
-    bool send_audio(std::uint64_t id, const float* samples, std::size_t count);
+    // Sends samples of the message `id` (at the engine's rate) through
+    // `output` in AUDIO events; false when the message is no longer being
+    // spoken.
+    bool send_audio(std::uint64_t id, OutputAudio& output, const float* samples,
+                    std::size_t count);
+    // A line of the log, while speech-dispatcher has debugging on.
+    void trace(const std::string& line) const;
     bool paused_here(std::uint64_t id);
 
     void send(const std::string& text);
@@ -78,6 +84,7 @@ private:
     const int default_voice_;
     VoiceSettings settings_;
     int saved_stderr_ = -1;  // the log's own descriptor while debugging
+    std::atomic<bool> tracing_{false};  // DEBUG ON, or LOGLEVEL 4 and up
 
     // Replies and events are written whole, one at a time; a message's
     // events go out only while it is live.

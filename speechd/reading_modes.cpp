@@ -1,9 +1,13 @@
 #include "speechd/reading_modes.h"
 
 #include "shared/symbols/code_points.h"
+#include "shared/symbols/symbols.h"
+#include "text/transliteration.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 namespace zelvan_tts::speechd {
 
@@ -90,8 +94,51 @@ const Name* find_name(char32_t c) {
 
 bool is_capital(char32_t c) { return fold_case(c) != c; }
 
-// The name of one character when spelled; the character itself when it has
-// none (digits then sound as numbers, other scripts as their sounds).
+// Whether the voices say anything for `text`: a letter of the alphabet is
+// left once it is written in Cyrillic (digits are spelled out before that).
+bool voice_says(const std::string& text) {
+    for (char c : text)
+        if (c >= '0' && c <= '9') return true;
+    const std::string script = transliterate(text, "rus");
+    const SymbolMap& map = SymbolMap::instance();
+    std::size_t pos = 0;
+    while (pos < script.size()) {
+        const char32_t c = fold_case(decode_utf8(script, pos));
+        if (map.find(c) >= 0 && std::u32string_view(U" !'+,-.:;?\u2014\u2026").find(c) ==
+                                    std::u32string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The name Unicode gives `c` in small letters ("latin small letter sharp
+// s"), from the Unicode character database when it is installed; else
+// "символ" and its code, digit by digit.
+std::string unicode_name(char32_t c) {
+    char code[16];
+    std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(c));
+    std::ifstream data("/usr/share/unicode/UnicodeData.txt");
+    const std::string key = std::string(code) + ";";
+    for (std::string line; std::getline(data, line);) {
+        if (line.compare(0, key.size(), key) != 0) continue;
+        const std::size_t end = line.find(';', key.size());
+        std::string name = line.substr(key.size(), end - key.size());
+        if (name.empty() || name[0] == '<') break;  // a range or a control: no name of its own
+        for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        return name;
+    }
+    std::string spoken = "символ";
+    for (const char* d = code; *d != '\0'; ++d) {
+        spoken += ' ';
+        spoken += *d >= 'A' && *d <= 'F' ? kLatin[*d - 'A'] : std::string(1, *d);
+    }
+    return spoken;
+}
+
+// The name of one character when spelled; the character itself when the
+// voices say it (digits then sound as numbers, other scripts as their
+// sounds), else its Unicode name, so that no character passes unsaid.
 std::string character_name(char32_t c) {
     const char32_t small = fold_case(c);
     if (small >= U'а' && small <= U'я') return kCyrillic[small - U'а'];
@@ -100,7 +147,7 @@ std::string character_name(char32_t c) {
     if (const Name* n = find_name(c)) return n->name;
     std::string self;
     append_utf8(self, c);
-    return self;
+    return voice_says(self) ? self : unicode_name(c);
 }
 
 void add_text(std::vector<SpeechItem>& items, std::string text, const Prosody& prosody) {

@@ -58,6 +58,13 @@ TEST(ReadingModes, CharactersAndKeys) {
     EXPECT_EQ(said(read_character("&lt;", caps)), "меньше");
     EXPECT_EQ(said(read_character(" ", caps)), "пробел");
     EXPECT_EQ(said(read_character("7", caps)), "7");
+    // A character the voices cannot say is named as Unicode names it, or
+    // given by its code.
+    EXPECT_EQ(said(read_character("\u00DF", caps)), "latin small letter sharp s");
+    EXPECT_EQ(said(read_character("\U0001F600", caps)), "grinning face");
+    EXPECT_EQ(said(read_character("\u0378", caps)), "символ 0 3 7 8");
+    EXPECT_EQ(said(read_character("\u4E2D", caps)), "символ 4 и 2 ди");
+    EXPECT_EQ(said(read_character("\u0456", caps)), "\u0456");  // і, which the voices say
     EXPECT_EQ(said(read_key("shift_a", caps)), "шифт эй");
     EXPECT_EQ(said(read_key("control_alt_delete", caps)), "контрол альт делит");
     EXPECT_EQ(said(read_key("_", caps)), "подчёркивание");

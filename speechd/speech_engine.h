@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelvan_tts::speechd {
 
@@ -31,6 +32,9 @@ public:
     // made. On Failed, `error` says why.
     virtual SynthesisResult synthesize(std::string_view text, const SynthesisRequest& request,
                                        const AudioSink& sink, std::string& error) = 0;
+    // What the engine loaded, one line each (the voice model, the stages'
+    // models or why they did not load), for the log.
+    virtual std::vector<std::string> report() { return {}; }
 };
 
 }  // namespace zelvan_tts::speechd
