@@ -28,9 +28,10 @@ c10::List<std::int64_t> int_list(const std::vector<std::int64_t>& v) {
 std::vector<std::vector<float>> features(torch::jit::Module& m, const std::vector<std::int64_t>& ph,
                                          const std::vector<std::int64_t>& strs,
                                          const std::vector<std::int64_t>& info,
-                                         const std::vector<std::int64_t>& kinds) {
-    const c10::IValue rows =
-        m.run_method("phone_features", int_list(ph), int_list(strs), int_list(info), int_list(kinds));
+                                         const std::vector<std::int64_t>& kinds,
+                                         const std::vector<std::int64_t>& marks) {
+    const c10::IValue rows = m.run_method("phone_features", int_list(ph), int_list(strs),
+                                          int_list(info), int_list(kinds), int_list(marks));
     std::vector<std::vector<float>> out;
     for (const c10::IValue& r : rows.toListRef()) {
         const auto v = r.toDoubleList().vec();
@@ -87,18 +88,23 @@ LearntProsody learn_prosody(torch::jit::Module& m, const VoiceInventory& inv) {
     const float base = inv.prosody.log_f0_base;
     TreeData breaks, pauses, pitch, lengths;
     std::vector<double> phrase_syllables, break_pauses;
+    double frame_spread = 0, vowel_spread = 0;  // summed over the sentences used
     int used = 0;
     for (const LabelledSentence& s : inv.sentences) {
-        std::string text;
-        for (char c : s.text)
-            if (c != ',') text += c;
         c10::List<std::int64_t> ids;
-        for (std::int64_t id : encode_text(text, SymbolMap::instance())) ids.push_back(id);
+        for (std::int64_t id : encode_text(s.text, SymbolMap::instance())) ids.push_back(id);
         const auto out = m.run_method("transcribe", ids, std::int64_t{0}, true).toTuple();
         const std::vector<c10::IValue> e(out->elements().begin(), out->elements().end());
-        std::vector<std::int64_t> ph = e[0].toIntList().vec(), strs = e[2].toIntList().vec(),
-                                  info = e[4].toIntList().vec(), kinds = e[5].toIntList().vec();
-        std::vector<double> lens = e[3].toDoubleList().vec();
+        // The commas come out as marks on their words, as the voice reads.
+        c10::List<std::int64_t> ph_l = e[0].toIntList(), pos_l = e[1].toIntList(),
+                                strs_l = e[2].toIntList(), info_l = e[4].toIntList();
+        c10::List<double> lens_l = e[3].toDoubleList();
+        const std::vector<std::int64_t> marks =
+            m.run_method("fold_commas", ph_l, pos_l, strs_l, lens_l, info_l).toIntList().vec();
+        std::vector<std::int64_t> ph = ph_l.vec(), strs = strs_l.vec(), info = info_l.vec(),
+                                  kinds = e[5].toIntList().vec();
+        std::vector<double> lens = lens_l.vec();
+        if (marks.size() != ph.size()) throw std::runtime_error("The voice's comma folding lost its phones");
 
         // Align the spoken phones with the labelled ones, pauses left out.
         std::vector<std::int64_t> a, b;
@@ -124,6 +130,17 @@ LearntProsody learn_prosody(torch::jit::Module& m, const VoiceInventory& inv) {
             }
         if (same < b.size() * 85 / 100) continue;  // read too differently to learn from
         ++used;
+        {
+            double sum = 0, squares = 0;
+            int count = 0;
+            for (float f : s.log_f0)
+                if (f > 0) sum += f, squares += static_cast<double>(f) * f, ++count;
+            if (count > 1) {
+                const double mean = sum / count;
+                vowel_spread += std::sqrt(std::max(0.0, squares / count - mean * mean));
+                frame_spread += s.pitch_spread;
+            }
+        }
         const auto length_of = [&](int l) {
             return s.labels[static_cast<std::size_t>(l)].end -
                    (l > 0 ? s.labels[static_cast<std::size_t>(l) - 1].end : 0.0);
@@ -139,7 +156,7 @@ LearntProsody learn_prosody(torch::jit::Module& m, const VoiceInventory& inv) {
         }
 
         // Breaks between words: rows of the sentence read without them.
-        const auto rows = features(m, ph, strs, info, kinds);
+        const auto rows = features(m, ph, strs, info, kinds, marks);
         std::vector<double> cut_after(ph.size(), 0.0);
         for (std::size_t k = 0; k + 1 < ph.size(); ++k) {
             if (ph[k] == kPause || ph[k + 1] == kPause || (info[k] != 8 && info[k] != 10)) continue;
@@ -148,18 +165,25 @@ LearntProsody learn_prosody(torch::jit::Module& m, const VoiceInventory& inv) {
             double pause = 0;
             for (int l = l0 + 1; l < l1; ++l)
                 if (s.labels[static_cast<std::size_t>(l)].phone == kPause) pause += length_of(l);
-            breaks.add(rows[k], pause > 0 ? 1.0f : 0.0f);
-            cut_after[k] = pause;
+            // A comma always gets its pause back, its length (maybe none)
+            // learnt; elsewhere a break is a pause of 50 ms or more.
+            if (marks[k] > 0) {
+                cut_after[k] = std::max(pause, 1e-6);
+            } else {
+                breaks.add(rows[k], pause >= 0.05 ? 1.0f : 0.0f);
+                cut_after[k] = pause >= 0.05 ? pause : 0.0;
+            }
         }
 
         // The sentence with his breaks: pauses, pitch and lengths.
-        std::vector<std::int64_t> ph2, strs2, info2;
+        std::vector<std::int64_t> ph2, strs2, info2, marks2;
         std::vector<double> lens2, pause2;
         std::vector<int> from;
         for (std::size_t k = 0; k < ph.size(); ++k) {
             ph2.push_back(ph[k]);
             strs2.push_back(strs[k]);
             info2.push_back(info[k]);
+            marks2.push_back(marks[k]);
             lens2.push_back(lens[k]);
             pause2.push_back(0);
             from.push_back(static_cast<int>(k));
@@ -167,12 +191,13 @@ LearntProsody learn_prosody(torch::jit::Module& m, const VoiceInventory& inv) {
                 ph2.push_back(kPause);
                 strs2.push_back(0);
                 info2.push_back(1);
+                marks2.push_back(0);
                 lens2.push_back(1.0);
                 pause2.push_back(cut_after[k]);
                 from.push_back(-1);
             }
         }
-        const auto rows2 = features(m, ph2, strs2, info2, kinds);
+        const auto rows2 = features(m, ph2, strs2, info2, kinds, marks2);
         int syllables = 0;
         for (std::size_t q = 0; q < ph2.size(); ++q) {
             if (ph2[q] == kPause) {
@@ -212,30 +237,40 @@ LearntProsody learn_prosody(torch::jit::Module& m, const VoiceInventory& inv) {
     p.pauses = grow_tree(pauses, {5, 20});
     p.pitch = grow_tree(pitch, {8, 30});
     p.lengths = grow_tree(lengths, {9, 30});
-    // A tree's leaves are averages: scale its pitch back to his spread.
-    double mt = 0, mp = 0;
-    std::vector<float> predicted;
+    // A tree's leaves are averages: its pitch is scaled back to his spread,
+    // and its lengths to his mean length (the exponent of a mean log is
+    // short of it).
+    double vt = 0, vp = 0, mp = 0;
+    std::vector<double> predicted_pitch;
+    for (const auto& row : pitch.rows) {
+        predicted_pitch.push_back(tree_value(p.pitch, row));
+        mp += predicted_pitch.back() / static_cast<double>(pitch.rows.size());
+    }
     for (std::size_t i = 0; i < pitch.rows.size(); ++i) {
-        predicted.push_back(tree_value(p.pitch, pitch.rows[i]));
-        mt += pitch.targets[i];
-        mp += predicted.back();
+        vt += static_cast<double>(pitch.targets[i]) * pitch.targets[i];  // centred above
+        vp += (predicted_pitch[i] - mp) * (predicted_pitch[i] - mp);
     }
-    mt /= static_cast<double>(predicted.size());
-    mp /= static_cast<double>(predicted.size());
-    double vt = 0, vp = 0;
-    for (std::size_t i = 0; i < predicted.size(); ++i) {
-        vt += (pitch.targets[i] - mt) * (pitch.targets[i] - mt);
-        vp += (predicted[i] - mp) * (predicted[i] - mp);
+    // His pitch also moves inside a vowel, which one target per vowel does
+    // not carry: the spread of his vowels' pitch is brought up to that of
+    // all his voiced frames.
+    const double inside = std::clamp(frame_spread / std::max(vowel_spread, 1e-9), 1.0, 1.5);
+    p.pitch_scale =
+        static_cast<float>(std::clamp(std::sqrt(vt / std::max(vp, 1e-9)) * inside, 1.0, 2.4));
+    double natural = 0, predicted = 0;
+    for (std::size_t i = 0; i < lengths.rows.size(); ++i) {
+        natural += std::exp(lengths.targets[i]);
+        predicted += std::exp(tree_value(p.lengths, lengths.rows[i]));
     }
-    p.pitch_scale = static_cast<float>(std::clamp(std::sqrt(vt / std::max(vp, 1e-9)), 1.0, 1.7));
-    p.longest_phrase = static_cast<float>(std::max(6.0, percentile(phrase_syllables, 0.9)));
+    p.length_scale = static_cast<float>(natural / std::max(predicted, 1e-9));
+    p.longest_phrase = static_cast<float>(std::max(6.0, percentile(phrase_syllables, 0.97)));
     p.shortest_phrase = static_cast<float>(std::clamp(percentile(phrase_syllables, 0.1), 2.0, 5.0));
-    p.sentence_pause = static_cast<float>(std::clamp(percentile(break_pauses, 0.9), 0.3, 0.8));
+    p.sentence_pause = static_cast<float>(std::clamp(percentile(break_pauses, 0.75), 0.3, 0.8));
     std::ostringstream summary;
     summary << "prosody learnt from " << used << " of " << inv.sentences.size()
             << " sentences: " << breaks.rows.size() << " word boundaries ("
             << break_pauses.size() << " breaks), " << pitch.rows.size() << " vowels, "
             << lengths.rows.size() << " phones; pitch spread x" << p.pitch_scale
+            << ", lengths x" << p.length_scale
             << ", phrases of " << p.shortest_phrase << " to " << p.longest_phrase
             << " syllables, sentence pause " << p.sentence_pause << " s";
     p.summary = summary.str();

@@ -26,9 +26,10 @@ struct LearntProsody {
     RegressionTree lengths;   // log length of a phone against its spelling's factor
     float pitch_scale = 1.0f; // restores the spread a tree's averages lose
     float pitch_base = 0.0f;  // log Hz the pitch tree's values are against: his mean
+    float length_scale = 1.0f; // on the length tree's values: his mean length
     float longest_phrase = 0; // syllables: his phrases are seldom longer
     float shortest_phrase = 0;
-    float sentence_pause = 0; // seconds
+    float sentence_pause = 0; // seconds: longer than three quarters of his breaks
     std::string summary;      // what was learnt from how much, one line
 };
 

@@ -227,7 +227,7 @@ torch::jit::Module recorded_voice_module(const std::string& source, const VoiceI
     m.register_buffer("pause_tree", constant_tree(p.comma_pause));
     m.register_buffer("pitch_tree", constant_tree(0.0f));
     m.register_buffer("duration_tree", constant_tree(std::log(0.07f)));
-    m.register_buffer("phrasing", floats({24.0f, 3.0f, 1.0f, p.sentence_pause}));
+    m.register_buffer("phrasing", floats({24.0f, 3.0f, 1.0f, p.sentence_pause, 1.0f}));
     m.define(expand_voice_source(source));
     // The prosody trees learn from the module's own reading of the
     // speaker's sentences (a source without that reading keeps the one-leaf
@@ -239,7 +239,8 @@ torch::jit::Module recorded_voice_module(const std::string& source, const VoiceI
         m.setattr("pitch_tree", tree_table(learnt.pitch));
         m.setattr("duration_tree", tree_table(learnt.lengths));
         m.setattr("phrasing", floats({learnt.longest_phrase, learnt.shortest_phrase,
-                                      learnt.pitch_scale, learnt.sentence_pause}));
+                                      learnt.pitch_scale, learnt.sentence_pause,
+                                      learnt.length_scale}));
         m.setattr("prosody", floats({learnt.pitch_base, p.comma_pause, p.sentence_pause}));
         if (summary) *summary = learnt.summary;
     }

@@ -67,7 +67,7 @@ SpeakerVoice speaker_voice(int speaker_id) {
     if (name == kSpeakerHimself) return v;
     const int n = static_cast<int>(people.size());
     const int i = static_cast<int>(std::find(people.begin(), people.end(), name) - people.begin());
-    // A grid of pitch levels (7% apart) by tract lengths (8-9% apart), one
+    // A grid of pitch levels (7% apart) by tract lengths (7-8% apart), one
     // person per point, neighbours in the table far apart on it. The
     // melody's range and accents grow with the pitch level, so that they
     // never pull a higher level's median pitch under a lower one's; the
@@ -75,10 +75,10 @@ SpeakerVoice speaker_voice(int speaker_id) {
     const int slot = (i * 7) % n;
     int level = 0, tract = 0;
     if (female) {
-        constexpr float kPitch[] = {1.30f, 1.39f, 1.49f, 1.59f, 1.70f, 1.82f, 1.95f};
-        constexpr float kTract[] = {1.07f, 1.17f, 1.28f};
-        level = slot % 7;
-        tract = (slot / 7) % 3;
+        constexpr float kPitch[] = {1.30f, 1.39f, 1.49f, 1.60f, 1.71f};
+        constexpr float kTract[] = {1.05f, 1.13f, 1.21f, 1.30f};
+        level = slot % 5;
+        tract = (slot / 5) % 4;
         v.pitch = kPitch[level];
         v.tract = kTract[tract];
         v.spread = 1.05f + 0.04f * static_cast<float>(level);

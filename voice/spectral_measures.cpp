@@ -112,7 +112,7 @@ double voiced_centroid(const std::vector<float>& signal, const std::vector<float
     double sum = 0, weighted = 0;
     for (int k = 0; k < kSize / 2; ++k) {
         const double hz = k * 16000.0 / kSize;
-        if (hz < 1000 || hz > 5000) continue;
+        if (hz < 1000 || hz > 7000) continue;
         sum += power[static_cast<std::size_t>(k)];
         weighted += hz * power[static_cast<std::size_t>(k)];
     }

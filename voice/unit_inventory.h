@@ -68,12 +68,14 @@ struct ProsodyFigures {
 
 // One training sentence as the analysis left it: its text, its labels with
 // the pauses' edges moved onto the speech, and per label the median log
-// pitch (Hz) of its middle third, 0 when unvoiced or not a vowel.
+// pitch (Hz) of its middle third, 0 when unvoiced or not a vowel; and the
+// s.d. of the log pitch of all its voiced frames.
 struct LabelledSentence {
     int number = 0;
     std::string text;
     std::vector<PhoneLabel> labels;
     std::vector<float> log_f0;
+    float pitch_spread = 0.0f;
 };
 
 struct VoiceInventory {
