@@ -355,7 +355,7 @@ void write_png(const std::string& path, int width, int height, const std::vector
         out.write(type, 4);
         out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
         uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
-        crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
+        if (!data.empty()) crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
         be32(static_cast<std::uint32_t>(crc));
     };
     out.write("\x89PNG\r\n\x1a\n", 8);
@@ -368,10 +368,10 @@ void write_png(const std::string& path, int width, int height, const std::vector
     chunk("IEND", {});
 }
 
-// Two panels, the speaker above the voice: a spectrogram to 8 kHz (4 ms a
-// column) and under it the pitch, 60 to 400 Hz on a log scale.
+// Two panels, the speaker above the voice: a spectrogram to 8 kHz (8 ms a
+// column, 16 shades) and under it the pitch, 60 to 400 Hz on a log scale.
 void draw_picture(const std::string& path, const std::vector<const std::vector<float>*>& readings) {
-    constexpr int kColumn = 64, kSpec = 256, kPitch = 120, kGap = 8;
+    constexpr int kColumn = 128, kSpec = 256, kPitch = 120, kGap = 8;
     std::size_t longest = 0;
     for (const auto* x : readings) longest = std::max(longest, x->size());
     const int width = static_cast<int>(longest / kColumn) + 1;
@@ -398,7 +398,7 @@ void draw_picture(const std::string& path, const std::vector<const std::vector<f
             for (int row = 0; row < kSpec; ++row) {
                 const double db = 10 * std::log10(std::norm(frame[static_cast<std::size_t>(row)]) + 1e-10);
                 const double v = std::clamp((db + 40) / 70, 0.0, 1.0);  // -40 .. 30 dB
-                const auto shade = static_cast<std::uint8_t>(255 * (1 - v));
+                const auto shade = static_cast<std::uint8_t>(17 * std::lround(15 * (1 - v)));
                 put(c, top + kSpec - 1 - row, shade, shade, shade);
             }
         }
