@@ -715,9 +715,9 @@ void espeak_peer(const fs::path& work) {
 
 // voice_quality_bench measures the recorded voice (and the formant voice and
 // espeak-ng) against the held-out recordings; its figures join the table.
-void voice_quality(const fs::path& bin) {
+void voice_quality(const fs::path& bin, const fs::path& picture) {
     const std::string program = (bin / "voice_quality_bench").string();
-    FILE* p = popen(("'" + program + "' --tsv 2>/dev/null").c_str(), "r");
+    FILE* p = popen(("'" + program + "' --tsv --picture '" + picture.string() + "' 2>/dev/null").c_str(), "r");
     std::size_t found = 0;
     char line[1024];
     while (p != nullptr && std::fgets(line, sizeof line, p) != nullptr) {
@@ -1090,7 +1090,8 @@ int main(int argc, char** argv) {
     hostile_say(bin, work);
     client_commands(bin, (work / "realistic").string(), work);
     espeak_peer(work);
-    voice_quality(bin);
+    // The picture of a held-out sentence lies beside the report.
+    voice_quality(bin, fs::path(output).parent_path() / "recorded_voice.png");
     const std::string reading_table = reading(bin);
     fs::remove_all(work);
 

@@ -4,11 +4,20 @@
 // default Russian man's voice, and compared with the speaker's own recording
 // by mel-cepstral distortion after DTW alignment; beside it the distance
 // between two different sentences of the speaker, the formant demo voice and
-// espeak-ng. Also the real-time factor of the voice on one core, and how
-// often its reading rules name another phone than the recordings' labels.
+// espeak-ng. Beside MCD, what a listener hears in the melody, the phrasing
+// and the voice quality, for the voice, the speaker and espeak-ng alike:
+// pitch spread in semitones, the correlation of the voice's pitch with the
+// speaker's along the DTW alignment, the pauses inside a sentence and
+// between two sentences of one request, spectral jumps between voiced
+// frames, aperiodicity of the loudest voiced frames, syllables per second
+// of speech. Also the real-time factor and first audio of the voice on one
+// core, how often its reading rules name another phone than the
+// recordings' labels, how far apart the 60 voices are, and a picture of one
+// held-out sentence (spectrogram and pitch, the speaker above the voice).
 //
 //   voice_quality_bench [--voice FILE | --source SRC.torchscript --inventory INV]
 //                       [--formant FILE] [--models ROOT] [--corpus DIR] [--limit N] [--tsv]
+//                       [--picture FILE.png] [--name LABEL]
 // The voices default to the build's: <bin>/../models (the recorded voice and
 // the demo stages) and <bin>/../models-formant. --tsv prints every figure as
 // one line "figure<TAB>value<TAB>unit<TAB>command" on stdout.
@@ -21,7 +30,10 @@
 #include "tools/torchscript_packing.h"
 #include "voice/corpus.h"
 #include "voice/pitch_marks.h"
+#include "shared/symbols/code_points.h"
+#include "shared/symbols/speakers.h"
 #include "voice/recorded_voice.h"
+#include "voice/speaker_voices.h"
 #include "voice/spectral_measures.h"
 #include "voice/stress_guess.h"
 #include "voice/unit_inventory.h"
@@ -29,6 +41,7 @@
 #include <ATen/Parallel.h>
 #include <torch/script.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -37,6 +50,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <numeric>
 #include <sstream>
 
@@ -50,7 +64,7 @@ constexpr int kHop = 160;  // 10 ms at 16 kHz
 
 // Mel-cepstra every 10 ms without the silence before and after the speech
 // (frames more than 40 dB under the loudest).
-Frames speech_frames(const std::vector<float>& x16) {
+Frames speech_frames(const std::vector<float>& x16, std::size_t* first = nullptr) {
     Frames all = voice::mel_cepstrogram(x16, kHop);
     float loudest = -1e9f;
     for (const auto& f : all) loudest = std::max(loudest, f[0]);
@@ -58,12 +72,14 @@ Frames speech_frames(const std::vector<float>& x16) {
     std::size_t a = 0, b = all.size();
     while (a < b && all[a][0] < floor) ++a;
     while (b > a && all[b - 1][0] < floor) --b;
+    if (first) *first = a;
     return Frames(all.begin() + static_cast<long>(a), all.begin() + static_cast<long>(b));
 }
 
 // Mean mel-cepstral distortion in dB (c1..c24) along the best alignment,
 // within a band of a fifth of the longer sequence around the diagonal.
-double mcd(const Frames& a, const Frames& b) {
+double mcd(const Frames& a, const Frames& b,
+           std::vector<std::pair<std::size_t, std::size_t>>* path = nullptr) {
     const std::size_t n = a.size(), m = b.size();
     if (n == 0 || m == 0) return 1e9;
     const double k = 10.0 / std::log(10.0) * std::sqrt(2.0);
@@ -95,6 +111,23 @@ double mcd(const Frames& a, const Frames& b) {
         }
     }
     const std::size_t end = n * (m + 1) + m;
+    if (path && cost[end] < inf) {
+        // Back from the end along the cheapest predecessors.
+        path->clear();
+        std::size_t i = n, j = m;
+        while (i > 0 && j > 0) {
+            path->push_back({i - 1, j - 1});
+            const std::size_t here = i * (m + 1) + j;
+            const std::size_t from[3] = {here - m - 2, here - m - 1, here - 1};
+            std::size_t best = from[0];
+            for (std::size_t f : from)
+                if (cost[f] < cost[best]) best = f;
+            if (best == from[0]) --i, --j;
+            else if (best == from[1]) --i;
+            else --j;
+        }
+        std::reverse(path->begin(), path->end());
+    }
     return cost[end] >= inf ? 1e9 : cost[end] / steps[end];
 }
 
@@ -126,17 +159,264 @@ std::pair<long, long> phone_errors(torch::jit::Module& raw, const voice::Utteran
     return {row[b.size()], static_cast<long>(b.size())};
 }
 
-// Standard deviation of the log pitch over the voiced frames: how much the
-// melody moves.
-double pitch_spread(const std::vector<float>& x16) {
-    std::vector<double> l;
-    for (float f : voice::track_pitch(x16))
-        if (f > 0) l.push_back(std::log(f));
-    if (l.size() < 2) return 0;
-    const double mean = std::accumulate(l.begin(), l.end(), 0.0) / static_cast<double>(l.size());
-    double sum = 0;
-    for (double v : l) sum += (v - mean) * (v - mean);
-    return std::sqrt(sum / static_cast<double>(l.size()));
+constexpr double kSemitones = 12.0 / 0.69314718055994531;
+
+// What one reading of one sentence is measured by.
+struct Reading {
+    std::vector<float> x16;
+    std::vector<float> pitch;  // Hz every 5 ms, 0 unvoiced
+    Frames frames;             // mel-cepstra every 10 ms over the speech
+    std::size_t first = 0;     // the first of them in the whole reading
+    explicit Reading(std::vector<float> x) : x16(std::move(x)) {
+        pitch = voice::track_pitch(x16);
+        frames = speech_frames(x16, &first);
+    }
+};
+
+// 10 ms frames of the speech span, quiet where 35 dB under the loudest.
+std::vector<bool> quiet_frames(const std::vector<float>& x16) {
+    std::vector<double> level;
+    for (std::size_t i = 0; i + kHop <= x16.size(); i += kHop) {
+        double sum = 1e-12;
+        for (std::size_t k = i; k < i + kHop; ++k) sum += static_cast<double>(x16[k]) * x16[k];
+        level.push_back(10 * std::log10(sum / kHop));
+    }
+    const double loudest = level.empty() ? 0 : *std::max_element(level.begin(), level.end());
+    std::vector<bool> quiet;
+    for (double l : level) quiet.push_back(l < loudest - 35);
+    std::size_t a = 0, b = quiet.size();
+    while (a < b && quiet[a]) ++a;
+    while (b > a && quiet[b - 1]) --b;
+    return std::vector<bool>(quiet.begin() + static_cast<long>(a), quiet.begin() + static_cast<long>(b));
+}
+
+// Pauses of at least 0.1 s inside the speech (a stop's closure is
+// shorter), with where they begin, in seconds from the speech's start.
+std::vector<std::pair<double, double>> pauses_in(const std::vector<bool>& quiet) {
+    std::vector<std::pair<double, double>> out;
+    for (std::size_t f = 0; f < quiet.size();) {
+        if (!quiet[f]) {
+            ++f;
+            continue;
+        }
+        std::size_t e = f;
+        while (e < quiet.size() && quiet[e]) ++e;
+        if (e - f >= 10) out.push_back({f * 0.01, (e - f) * 0.01});
+        f = e;
+    }
+    return out;
+}
+
+// YIN's cumulative mean normalised difference at the tracked period over
+// 30 ms of the 16 kHz signal: 0 for a perfectly periodic frame.
+double aperiodicity(const std::vector<float>& x, long centre, double hz) {
+    constexpr int kWindow = 480;
+    const int period = static_cast<int>(std::lround(16000.0 / hz));
+    const int tau_max = std::min(period + 3, 270);
+    const long start = centre - (kWindow + tau_max) / 2;
+    if (start < 0 || start + kWindow + tau_max >= static_cast<long>(x.size())) return -1;
+    const float* s = x.data() + start;
+    double running = 0, best = 1;
+    for (int tau = 1; tau <= tau_max; ++tau) {
+        double d = 0;
+        for (int j = 0; j < kWindow; ++j) {
+            const double e = s[j] - s[j + tau];
+            d += e * e;
+        }
+        running += d;
+        const double cm = running > 0 ? d * tau / running : 1;
+        if (tau >= period - 3) best = std::min(best, cm);
+    }
+    return best;
+}
+
+// Russian vowel letters in a text: its syllables.
+int syllables(const std::string& text) {
+    int n = 0;
+    for (char32_t c : utf8_to_utf32(text))
+        if (std::u32string_view(U"аеёиоуыэюяАЕЁИОУЫЭЮЯ").find(c) != std::u32string_view::npos) ++n;
+    return n;
+}
+
+// Everything measured of one voice (or the speaker) over the held-out sentences.
+struct Tally {
+    double spread = 0;  // mean per sentence, semitones
+    std::vector<double> pause_lengths;
+    double pauses = 0;  // per sentence
+    long jump_frames = 0, jumps = 0;
+    std::vector<double> aperiodic;
+    double speech_seconds = 0;
+    long syllable_count = 0;
+    double correlation = 0;
+    int correlated = 0;
+    std::size_t sentences = 0;
+
+    void add(const Reading& r, const std::string& text) {
+        ++sentences;
+        std::vector<double> l;
+        for (float f : r.pitch)
+            if (f > 0) l.push_back(std::log(f));
+        if (l.size() > 1) {
+            const double mean = std::accumulate(l.begin(), l.end(), 0.0) / static_cast<double>(l.size());
+            double sum = 0;
+            for (double v : l) sum += (v - mean) * (v - mean);
+            spread += kSemitones * std::sqrt(sum / static_cast<double>(l.size()));
+        }
+        const std::vector<bool> quiet = quiet_frames(r.x16);
+        const auto p = pauses_in(quiet);
+        pauses += static_cast<double>(p.size());
+        double paused = 0;
+        for (const auto& [at, len] : p) {
+            pause_lengths.push_back(len);
+            paused += len;
+        }
+        speech_seconds += static_cast<double>(quiet.size()) * 0.01 - paused;
+        syllable_count += syllables(text);
+        // Spectral jumps: neighbouring 10 ms frames, both voiced.
+        const double k = 10.0 / std::log(10.0) * std::sqrt(2.0);
+        std::vector<std::pair<double, long>> loud;  // level, 5 ms pitch frame
+        for (std::size_t i = 0; i + 1 < r.frames.size(); ++i) {
+            const std::size_t f = 2 * (r.first + i);
+            if (f + 2 >= r.pitch.size() || r.pitch[f] <= 0 || r.pitch[f + 2] <= 0) continue;
+            double d = 0;
+            for (std::size_t c = 1; c < r.frames[i].size(); ++c) {
+                const double e = r.frames[i][c] - r.frames[i + 1][c];
+                d += e * e;
+            }
+            ++jump_frames;
+            if (k * std::sqrt(d) > 6.0) ++jumps;
+            loud.push_back({r.frames[i][0], static_cast<long>(f)});
+        }
+        // Aperiodicity of the loudest quarter of the voiced frames.
+        std::sort(loud.begin(), loud.end(), std::greater<>());
+        for (std::size_t i = 0; i < loud.size() / 4; ++i) {
+            const long f = loud[i].second;
+            const double a = aperiodicity(r.x16, f * voice::kPitchHop, r.pitch[static_cast<std::size_t>(f)]);
+            if (a >= 0) aperiodic.push_back(a);
+        }
+    }
+
+    // Pitch correlation with the speaker's reading along the alignment.
+    void correlate(const Reading& voice, const Reading& natural) {
+        std::vector<std::pair<std::size_t, std::size_t>> path;
+        mcd(voice.frames, natural.frames, &path);
+        std::vector<double> a, b;
+        for (const auto& [i, j] : path) {
+            const std::size_t fi = 2 * (voice.first + i), fj = 2 * (natural.first + j);
+            if (fi < voice.pitch.size() && fj < natural.pitch.size() && voice.pitch[fi] > 0 &&
+                natural.pitch[fj] > 0) {
+                a.push_back(std::log(voice.pitch[fi]));
+                b.push_back(std::log(natural.pitch[fj]));
+            }
+        }
+        if (a.size() < 20) return;
+        const double ma = std::accumulate(a.begin(), a.end(), 0.0) / static_cast<double>(a.size());
+        const double mb = std::accumulate(b.begin(), b.end(), 0.0) / static_cast<double>(b.size());
+        double sab = 0, saa = 0, sbb = 0;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            sab += (a[i] - ma) * (b[i] - mb);
+            saa += (a[i] - ma) * (a[i] - ma);
+            sbb += (b[i] - mb) * (b[i] - mb);
+        }
+        if (saa > 0 && sbb > 0) {
+            correlation += sab / std::sqrt(saa * sbb);
+            ++correlated;
+        }
+    }
+};
+
+double percentile(std::vector<double> v, double q) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1))];
+}
+
+// ---- the picture --------------------------------------------------------------
+
+void write_png(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgb) {
+    std::vector<std::uint8_t> raw;
+    for (int y = 0; y < height; ++y) {
+        raw.push_back(0);  // no filter
+        raw.insert(raw.end(), rgb.begin() + static_cast<long>(y) * width * 3,
+                   rgb.begin() + static_cast<long>(y + 1) * width * 3);
+    }
+    uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
+    std::vector<std::uint8_t> packed(packed_size);
+    compress2(packed.data(), &packed_size, raw.data(), static_cast<uLong>(raw.size()), 9);
+    packed.resize(packed_size);
+    std::ofstream out(path, std::ios::binary);
+    const auto be32 = [&](std::uint32_t v) {
+        const char b[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 8), static_cast<char>(v)};
+        out.write(b, 4);
+    };
+    const auto chunk = [&](const char* type, const std::vector<std::uint8_t>& data) {
+        be32(static_cast<std::uint32_t>(data.size()));
+        out.write(type, 4);
+        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
+        if (!data.empty()) crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
+        be32(static_cast<std::uint32_t>(crc));
+    };
+    out.write("\x89PNG\r\n\x1a\n", 8);
+    std::vector<std::uint8_t> header;
+    for (std::uint32_t v : {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)})
+        for (int s = 24; s >= 0; s -= 8) header.push_back(static_cast<std::uint8_t>(v >> s));
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
+    chunk("IHDR", header);
+    chunk("IDAT", packed);
+    chunk("IEND", {});
+}
+
+// Two panels, the speaker above the voice: a spectrogram to 8 kHz (8 ms a
+// column, 16 shades) and under it the pitch, 60 to 400 Hz on a log scale.
+void draw_picture(const std::string& path, const std::vector<const std::vector<float>*>& readings) {
+    constexpr int kColumn = 128, kSpec = 256, kPitch = 120, kGap = 8;
+    std::size_t longest = 0;
+    for (const auto* x : readings) longest = std::max(longest, x->size());
+    const int width = static_cast<int>(longest / kColumn) + 1;
+    const int panel = kSpec + kPitch + kGap;
+    const int height = panel * static_cast<int>(readings.size());
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3, 255);
+    const auto put = [&](int x, int y, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        if (x < 0 || y < 0 || x >= width || y >= height) return;
+        const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
+        rgb[i] = r, rgb[i + 1] = g, rgb[i + 2] = b;
+    };
+    for (std::size_t p = 0; p < readings.size(); ++p) {
+        const std::vector<float>& x = *readings[p];
+        const int top = static_cast<int>(p) * panel;
+        for (int c = 0; c < width; ++c) {
+            std::vector<std::complex<double>> frame(512);
+            for (int i = 0; i < 512; ++i) {
+                const long at = static_cast<long>(c) * kColumn - 256 + i;
+                const double w = 0.5 - 0.5 * std::cos(2 * M_PI * i / 511);
+                frame[static_cast<std::size_t>(i)] =
+                    at >= 0 && at < static_cast<long>(x.size()) ? x[static_cast<std::size_t>(at)] * w : 0.0;
+            }
+            voice::fft(frame);
+            for (int row = 0; row < kSpec; ++row) {
+                const double db = 10 * std::log10(std::norm(frame[static_cast<std::size_t>(row)]) + 1e-10);
+                const double v = std::clamp((db + 40) / 70, 0.0, 1.0);  // -40 .. 30 dB
+                const auto shade = static_cast<std::uint8_t>(17 * std::lround(15 * (1 - v)));
+                put(c, top + kSpec - 1 - row, shade, shade, shade);
+            }
+        }
+        const std::vector<float> pitch = voice::track_pitch(x);
+        for (int y = top + kSpec; y < top + kSpec + kPitch; ++y)
+            for (int c = 0; c < width; ++c) put(c, y, 245, 245, 245);
+        for (double hz : {100.0, 200.0})  // guide lines
+            for (int c = 0; c < width; c += 2)
+                put(c, top + kSpec + kPitch - 1 - static_cast<int>((std::log(hz / 60) / std::log(400.0 / 60)) * kPitch), 180, 180, 180);
+        for (std::size_t f = 0; f < pitch.size(); ++f) {
+            if (pitch[f] <= 0) continue;
+            const int c = static_cast<int>(f * voice::kPitchHop / kColumn);
+            const int y = top + kSpec + kPitch - 1 -
+                          static_cast<int>(std::log(pitch[f] / 60.0) / std::log(400.0 / 60) * kPitch);
+            for (int dy = -1; dy <= 1; ++dy) put(c, y + dy, 200, 30, 30);
+        }
+    }
+    write_png(path, width, height, rgb);
 }
 
 struct Voice {
@@ -144,13 +424,16 @@ struct Voice {
     torch::jit::Module* model = nullptr;  // or espeak-ng when null
 };
 
-std::vector<float> speak(const Voice& v, const std::string& text, double* seconds) {
+std::vector<float> speak(const Voice& v, const std::string& text, double* seconds,
+                         int speaker = 20, double* first_audio = nullptr) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<float> audio;
     if (v.model != nullptr) {
         synthesize_with_word_timestamps(
-            *v.model, SynthesisRequest{text, 20},
+            *v.model, SynthesisRequest{text, speaker},
             [&](const std::vector<float>& block) {
+                if (first_audio && audio.empty())
+                    *first_audio = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 audio.insert(audio.end(), block.begin(), block.end());
                 return true;
             },
@@ -188,7 +471,7 @@ std::string fixed(double v, int precision) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string voice_file, source, inventory, formant;
+    std::string voice_file, source, inventory, formant, picture, label = "recorded voice";
     bool tsv = false;
     std::string corpus = voice::kDefaultCorpusDir;
     const fs::path bin = fs::canonical("/proc/self/exe").parent_path();
@@ -214,6 +497,10 @@ int main(int argc, char** argv) {
             models = v;
         else if (a == "--corpus")
             corpus = v;
+        else if (a == "--picture")
+            picture = v;
+        else if (a == "--name")
+            label = v;
         else if (a == "--limit")
             limit = static_cast<std::size_t>(std::atoi(v.c_str()));
     }
@@ -246,7 +533,7 @@ int main(int argc, char** argv) {
             recorded = load_voice_model(voice_file);
             load_encrypted_module(voice_file, raw);
         }
-        std::vector<Voice> voices{{"recorded voice", &recorded}};
+        std::vector<Voice> voices{{label, &recorded}};
         torch::jit::Module formant_voice;
         if (fs::exists(formant)) {
             formant_voice = load_voice_model(formant);
@@ -258,18 +545,22 @@ int main(int argc, char** argv) {
         std::vector<voice::Utterance> held_out;
         for (const voice::Utterance& u : voice::read_prompts(corpus))
             if (voice::is_held_out(u.number) && held_out.size() < limit) held_out.push_back(u);
-        std::vector<Frames> natural;
-        double natural_spread = 0;
+        std::vector<Reading> natural;
+        Tally speaker;
         for (const voice::Utterance& u : held_out) {
             const std::vector<std::int16_t> raw = voice::read_recording(corpus, u.name);
             std::vector<float> x(raw.size());
             for (std::size_t i = 0; i < x.size(); ++i) x[i] = raw[i] / 32768.0f;
-            natural.push_back(speech_frames(x));
-            natural_spread += pitch_spread(x) / static_cast<double>(held_out.size());
+            natural.emplace_back(std::move(x));
+            speaker.add(natural.back(), u.text);
         }
         const std::size_t n = held_out.size();
         std::vector<Row> rows;
         const std::string cmd = "voice_quality_bench";
+        const auto row = [&](const std::string& figure, const std::string& value, const std::string& unit) {
+            rows.push_back({figure, value, unit, cmd});
+            std::cerr << figure << ": " << value << (unit.empty() ? "" : " " + unit) << "\n";
+        };
 
         long edits = 0, labelled = 0;
         for (const voice::Utterance& u : held_out) {
@@ -277,75 +568,137 @@ int main(int argc, char** argv) {
             edits += e;
             labelled += l;
         }
-        rows.push_back(
-            {"recorded voice: phones its reading rules give the held-out texts (demo stages) "
-             "unlike the recordings' labels",
-             fixed(100.0 * static_cast<double>(edits) / static_cast<double>(std::max(1L, labelled)),
-                   1),
-             "%", cmd});
-        std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
+        row(label + ": phones its reading rules give the held-out texts (demo stages) unlike the recordings' labels",
+            fixed(100.0 * static_cast<double>(edits) / static_cast<double>(std::max(1L, labelled)), 1), "%");
 
         double between = 0;
-        for (std::size_t i = 0; i < n; ++i) between += mcd(natural[i], natural[(i + 1) % n]);
+        for (std::size_t i = 0; i < n; ++i) between += mcd(natural[i].frames, natural[(i + 1) % n].frames);
         between /= static_cast<double>(n);
-        rows.push_back({"speaker against himself: MCD between two different held-out sentences",
-                        fixed(between, 2), "dB", cmd});
-        std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
+        row("speaker against himself: MCD between two different held-out sentences", fixed(between, 2), "dB");
 
-        rows.push_back({"speaker: spread of his pitch in the held-out sentences (s.d. of log F0)",
-                        fixed(natural_spread, 3), "", cmd});
-        std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
+        // The figures every reader gets, the speaker first.
+        const auto report = [&](const std::string& who, const Tally& t) {
+            const double s = static_cast<double>(std::max<std::size_t>(1, t.sentences));
+            row(who + ": pitch spread, s.d. of log F0 per sentence", fixed(t.spread / s, 2), "semitones");
+            if (t.correlated > 0)
+                row(who + ": correlation of log F0 with the speaker's along the DTW alignment",
+                    fixed(t.correlation / t.correlated, 2), "");
+            std::size_t long_ones = 0;
+            for (double l : t.pause_lengths) long_ones += l >= 0.2 ? 1 : 0;
+            row(who + ": pauses of 0.1 s or more inside a sentence: per sentence; mean; 10th-90th percentile; share of 0.2 s or more",
+                fixed(t.pauses / s, 2) + "; " + fixed(t.pause_lengths.empty() ? 0 : std::accumulate(t.pause_lengths.begin(), t.pause_lengths.end(), 0.0) / static_cast<double>(t.pause_lengths.size()), 2) +
+                    " s; " + fixed(percentile(t.pause_lengths, 0.1), 2) + "-" + fixed(percentile(t.pause_lengths, 0.9), 2) + " s; " +
+                    fixed(100.0 * static_cast<double>(long_ones) / static_cast<double>(std::max<std::size_t>(1, t.pause_lengths.size())), 0) + "%",
+                "");
+            row(who + ": neighbouring voiced 10 ms frames with a spectral jump over 6 dB",
+                fixed(100.0 * static_cast<double>(t.jumps) / static_cast<double>(std::max(1L, t.jump_frames)), 1), "%");
+            std::size_t rough = 0;
+            for (double a : t.aperiodic) rough += a > 0.25 ? 1 : 0;
+            row(who + ": aperiodicity of the loudest quarter of voiced frames, median (share over 0.25)",
+                fixed(percentile(t.aperiodic, 0.5), 3) + " (" +
+                    fixed(100.0 * static_cast<double>(rough) / static_cast<double>(std::max<std::size_t>(1, t.aperiodic.size())), 0) + "%)",
+                "");
+            row(who + ": syllables per second of speech, pauses left out",
+                fixed(static_cast<double>(t.syllable_count) / std::max(1e-9, t.speech_seconds), 2), "1/s");
+        };
+        report("speaker", speaker);
 
         for (const Voice& v : voices) {
-            double own = 0, seconds = 0, audio_seconds = 0, spread = 0;
+            double own = 0, seconds = 0, audio_seconds = 0;
             std::size_t closest = 0;
+            Tally tally;
             for (std::size_t i = 0; i < n; ++i) {
                 double t = 0;
-                const std::vector<float> x = speak(v, held_out[i].text, &t);
+                Reading r(speak(v, held_out[i].text, &t));
                 seconds += t;
-                audio_seconds += static_cast<double>(x.size()) / voice::kCorpusRate;
-                const Frames f = speech_frames(x);
-                spread += pitch_spread(x) / static_cast<double>(n);
-                const double d = mcd(f, natural[i]);
+                audio_seconds += static_cast<double>(r.x16.size()) / voice::kCorpusRate;
+                tally.add(r, held_out[i].text);
+                tally.correlate(r, natural[i]);
+                const double d = mcd(r.frames, natural[i].frames);
                 own += d;
                 bool nearest = true;
                 for (std::size_t j = 0; j < n && nearest; ++j)
-                    if (j != i && mcd(f, natural[j]) <= d) nearest = false;
+                    if (j != i && mcd(r.frames, natural[j].frames) <= d) nearest = false;
                 closest += nearest ? 1 : 0;
+                if (i == 0 && v.model == &recorded && !picture.empty())
+                    draw_picture(picture, {&natural[0].x16, &r.x16});
                 if (std::getenv("QUALITY_VERBOSE"))
-                    std::cerr << "  " << held_out[i].name << " " << fixed(d, 2) << " dB, "
-                              << f.size() << " / " << natural[i].size() << " frames"
-                              << (nearest ? "" : " (not nearest)") << "\n";
+                    std::cerr << "  " << held_out[i].name << " " << fixed(d, 2) << " dB, " << r.frames.size()
+                              << " / " << natural[i].frames.size() << " frames" << (nearest ? "" : " (not nearest)") << "\n";
             }
-            rows.push_back(
-                {v.name + ": MCD to the speaker reading the same held-out sentence (mean of " +
-                     std::to_string(n) + ")",
-                 fixed(own / static_cast<double>(n), 2), "dB", cmd});
-            std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
-            rows.push_back(
-                {v.name + ": held-out sentences closer to their own recording than to every other",
-                 std::to_string(closest) + " of " + std::to_string(n), "", cmd});
-            std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
-            rows.push_back(
-                {v.name + ": spread of its pitch in the held-out sentences (s.d. of log F0)",
-                 fixed(spread, 3), "", cmd});
-            std::cerr << rows.back().figure << ": " << rows.back().value << "\n";
+            row(v.name + ": MCD to the speaker reading the same held-out sentence (mean of " + std::to_string(n) + ")",
+                fixed(own / static_cast<double>(n), 2), "dB");
+            row(v.name + ": held-out sentences closer to their own recording than to every other",
+                std::to_string(closest) + " of " + std::to_string(n), "");
+            report(v.name, tally);
+
+            // Two held-out sentences in one request: the pause where the
+            // first one ends.
+            std::vector<double> gaps;
+            for (std::size_t i = 0; i + 1 < n && i < 20; ++i) {
+                const std::vector<bool> alone = quiet_frames(speak(v, held_out[i].text, nullptr));
+                const std::vector<bool> both =
+                    quiet_frames(speak(v, held_out[i].text + " " + held_out[i + 1].text, nullptr));
+                const double end = static_cast<double>(alone.size()) * 0.01;
+                double best = 1e9, gap = 0;
+                for (const auto& [at, len] : pauses_in(both))
+                    if (std::abs(at - end) < best) best = std::abs(at - end), gap = len;
+                if (best < 0.3) gaps.push_back(gap);
+            }
+            if (!gaps.empty())
+                row(v.name + ": pause between two sentences of one request, mean (min-max)",
+                    fixed(std::accumulate(gaps.begin(), gaps.end(), 0.0) / static_cast<double>(gaps.size()), 2) + " (" +
+                        fixed(percentile(gaps, 0), 2) + "-" + fixed(percentile(gaps, 1), 2) + ")",
+                    "s");
             if (v.model == &recorded) {
                 // One core: the voice alone, as the pipeline calls it.
                 at::set_num_threads(1);
                 double forward = 0, audio = 0;
+                std::vector<double> first;
                 for (std::size_t i = 0; i < n; ++i) {
-                    double t = 0;
-                    audio += static_cast<double>(speak(v, held_out[i].text, &t).size()) /
+                    double t = 0, f = 0;
+                    audio += static_cast<double>(speak(v, held_out[i].text + " " + held_out[(i + 1) % n].text, &t, 20, &f).size()) /
                              voice::kCorpusRate;
                     forward += t;
+                    first.push_back(f);
+                }
+                row(v.name + ": real-time factor, held-out sentences with the stages, 1 thread", fixed(forward / audio, 4),
+                    "s per s of audio");
+                row(v.name + ": first audio of a two-sentence request, median, 1 thread", fixed(1000 * percentile(first, 0.5), 1),
+                    "ms");
+                // The 60 voices: how far apart two people of one language are.
+                std::vector<std::pair<double, double>> measured(60);
+                for (int id = 0; id < 60; ++id) {
+                    const std::vector<float> x = speak(v, "Мама мыла раму, а папа читал газету у окна.", nullptr, id);
+                    std::vector<float> f0 = voice::track_pitch(x, 60.0f, 500.0f);
+                    const double centroid = voice::voiced_centroid(x, f0, voice::kPitchHop);
+                    f0.erase(std::remove(f0.begin(), f0.end(), 0.0f), f0.end());
+                    std::nth_element(f0.begin(), f0.begin() + static_cast<long>(f0.size() / 2), f0.end());
+                    measured[static_cast<std::size_t>(id)] = {f0.empty() ? 0 : f0[f0.size() / 2], centroid};
                 }
                 at::set_num_threads(4);
-                rows.push_back(
-                    {v.name + ": real-time factor, held-out sentences with the stages, 1 thread",
-                     fixed(forward / audio, 4), "s per s of audio", cmd});
-                std::cerr << rows.back().figure << ": " << rows.back().value << " (x"
-                          << fixed(audio / forward, 0) << ")\n";
+                double closest_pair = 1e9;
+                int near = 0, pairs = 0;
+                std::string which;
+                for (int a = 0; a < 60; ++a)
+                    for (int b = a + 1; b < 60; ++b) {
+                        if (voice::given_name(a) == voice::given_name(b) ||
+                            std::string(speakers[a].lang) != speakers[b].lang)
+                            continue;
+                        const auto [fa, ca] = measured[static_cast<std::size_t>(a)];
+                        const auto [fb, cb] = measured[static_cast<std::size_t>(b)];
+                        const double d = std::max(std::abs(std::log(fa / fb)), std::abs(std::log(ca / cb)));
+                        ++pairs;
+                        near += d < std::log(1.03) ? 1 : 0;
+                        if (d < closest_pair) {
+                            closest_pair = d;
+                            which = std::to_string(a) + " and " + std::to_string(b);
+                        }
+                    }
+                row(v.name + ": the 60 voices, pairs of one language within 3% in both median pitch and spectral centroid",
+                    std::to_string(near) + " of " + std::to_string(pairs), "");
+                row(v.name + ": the 60 voices, the closest pair of one language (" + which + "), larger of the two differences",
+                    fixed(100 * (std::exp(closest_pair) - 1), 1), "%");
             }
         }
         fs::remove_all(config);

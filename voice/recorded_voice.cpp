@@ -6,6 +6,7 @@
 #include "tools/torchscript_packing.h"
 #include "voice/letter_sounds.h"
 #include "voice/phone_set.h"
+#include "voice/prosody_learning.h"
 #include "voice/speaker_voices.h"
 #include "voice/stress_guess.h"
 #include "voice/unit_inventory.h"
@@ -14,6 +15,8 @@
 
 #include <cmath>
 #include <fstream>
+#include <iostream>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 
@@ -78,10 +81,20 @@ torch::Tensor speaker_table() {
     std::vector<float> t;
     for (int i = 0; i < 60; ++i) {
         const SpeakerVoice v = speaker_voice(i);
-        t.insert(t.end(),
-                 {v.pitch, v.tract, v.rate, static_cast<float>(v.stress), v.reduces ? 1.0f : 0.0f});
+        t.insert(t.end(), {v.pitch, v.tract, v.rate, static_cast<float>(v.stress),
+                           v.reduces ? 1.0f : 0.0f, v.spread, v.accent, v.decline, v.tilt,
+                           v.female ? 1.0f : 0.0f});
     }
-    return floats(t, {60, 5});
+    return floats(t, {60, 10});
+}
+
+torch::Tensor tree_table(const RegressionTree& tree) {
+    return floats(tree.nodes, {static_cast<std::int64_t>(tree.nodes.size() / 5), 5});
+}
+
+// A tree of one leaf: what the module holds until the trees are learnt.
+torch::Tensor constant_tree(float value) {
+    return floats({0.0f, std::numeric_limits<float>::infinity(), 0.0f, 0.0f, value}, {1, 5});
 }
 
 // 16 to 48 kHz: a windowed sinc cut at 7.6 kHz (121 taps at 48 kHz), split
@@ -141,7 +154,7 @@ std::string expand_voice_source(const std::string& source) {
 }
 
 torch::jit::Module recorded_voice_module(const std::string& source, const VoiceInventory& inv,
-                                         const StressGuess& stress) {
+                                         const StressGuess& stress, std::string* summary) {
     torch::jit::Module m("RecordedVoice");
     m.register_buffer("letters", letter_table());
     c10::List<std::string> texts;
@@ -210,7 +223,27 @@ torch::jit::Module recorded_voice_module(const std::string& source, const VoiceI
                                     {static_cast<std::int64_t>(inv.samples.size())}, torch::kInt16)
                        .clone());
     m.register_buffer("upsample_phases", upsample_phases());
+    m.register_buffer("break_tree", constant_tree(0.0f));
+    m.register_buffer("pause_tree", constant_tree(p.comma_pause));
+    m.register_buffer("pitch_tree", constant_tree(0.0f));
+    m.register_buffer("duration_tree", constant_tree(std::log(0.07f)));
+    m.register_buffer("phrasing", floats({24.0f, 3.0f, 1.0f, p.sentence_pause, 1.0f}));
     m.define(expand_voice_source(source));
+    // The prosody trees learn from the module's own reading of the
+    // speaker's sentences (a source without that reading keeps the one-leaf
+    // trees).
+    if (m.find_method("phone_features")) {
+        const LearntProsody learnt = learn_prosody(m, inv);
+        m.setattr("break_tree", tree_table(learnt.breaks));
+        m.setattr("pause_tree", tree_table(learnt.pauses));
+        m.setattr("pitch_tree", tree_table(learnt.pitch));
+        m.setattr("duration_tree", tree_table(learnt.lengths));
+        m.setattr("phrasing", floats({learnt.longest_phrase, learnt.shortest_phrase,
+                                      learnt.pitch_scale, learnt.sentence_pause,
+                                      learnt.length_scale}));
+        m.setattr("prosody", floats({learnt.pitch_base, p.comma_pause, p.sentence_pause}));
+        if (summary) *summary = learnt.summary;
+    }
     m.eval();
     return m;
 }
@@ -220,7 +253,9 @@ void write_recorded_voice(const std::string& source_path, const std::string& inv
     const std::string source = read_text(source_path, "voice source");
     const VoiceInventory inv = read_inventory(inventory_path);
     const StressGuess stress = learn_stress_guess(corpus_dir);
-    pack_module(recorded_voice_module(source, inv, stress), out_path);
+    std::string summary;
+    pack_module(recorded_voice_module(source, inv, stress, &summary), out_path);
+    if (!summary.empty()) std::cout << "recorded voice: " << summary << "\n";
 }
 
 }  // namespace zelvan_tts::voice

@@ -20,9 +20,12 @@ struct StressGuess;
 // std::runtime_error for a PH_ token naming no phone.
 std::string expand_voice_source(const std::string& source);
 
-// Builds the module. Throws what LibTorch throws on a bad source.
+// Builds the module and learns its prosody trees from the inventory's
+// sentences; `summary`, when given, receives one line on what was learnt.
+// Throws what LibTorch throws on a bad source, std::runtime_error when the
+// sentences cannot be learnt from.
 torch::jit::Module recorded_voice_module(const std::string& source, const VoiceInventory& inventory,
-                                         const StressGuess& stress);
+                                         const StressGuess& stress, std::string* summary = nullptr);
 
 // Reads the source, the inventory and the lexicon of `corpus_dir`, and
 // writes the module packed with the program key. Throws std::runtime_error

@@ -1,11 +1,13 @@
 // The recorded voice as the build wrote it (build/models/tts), loaded,
 // frozen and optimised as an installation's voice is: the call contract,
 // that no held-out recording went into it, stress, word times against the
-// audio, and the 60 speakers.
+// audio, phrasing and melody, and the 60 speakers.
 #include "core/encrypted_module.h"
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
 #include "engine/voice_model.h"
+#include "shared/symbols/code_points.h"
+#include "shared/symbols/speakers.h"
 #include "shared/symbols/symbols.h"
 #include "voice/corpus.h"
 #include "voice/letter_sounds.h"
@@ -36,6 +38,21 @@ struct Speech {
         double sum = 0;
         for (std::size_t i = a; i < b; ++i) sum += static_cast<double>(audio[i]) * audio[i];
         return b > a ? std::sqrt(sum / static_cast<double>(b - a)) : 0.0;
+    }
+    // The pitch (Hz) every 5 ms, at 16 kHz, 0 where unvoiced.
+    std::vector<float> pitch() const {
+        return track_pitch(resample(audio, kSampleRate, kCorpusRate), 60.0f, 500.0f);
+    }
+    // Median pitch over the span of the symbol at id position `j`.
+    double pitch_at(const std::vector<float>& track, std::size_t j) const {
+        const auto [from, to] = span(j);
+        std::vector<float> v;
+        for (auto f = static_cast<std::size_t>(from / 0.005); f <= to / 0.005 && f < track.size();
+             ++f)
+            if (track[f] > 0) v.push_back(track[f]);
+        if (v.empty()) return 0;
+        std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+        return v[v.size() / 2];
     }
     // Start and end in seconds of the symbol at id position `j`.
     std::pair<double, double> span(std::size_t j) const {
@@ -75,6 +92,14 @@ protected:
     static torch::jit::Module* voice_;
 };
 torch::jit::Module* RecordedVoice::voice_ = nullptr;
+
+// The id position of the `letter`-th code point of the first `word` in
+// `text` (after the start id).
+std::size_t id_at(const std::string& text, const std::string& word, std::size_t letter) {
+    const std::size_t byte = text.find(word);
+    EXPECT_NE(byte, std::string::npos) << word;
+    return 1 + utf8_to_utf32(text.substr(0, byte)).size() + letter;
+}
 
 TEST_F(RecordedVoice, MeetsTheCallContractAndSoundsEveryLetter) {
     std::vector<std::int64_t> all{2};
@@ -200,14 +225,90 @@ TEST_F(RecordedVoice, WordTimesMatchTheAudio) {
     }
 }
 
+TEST_F(RecordedVoice, LongSentenceWithoutPunctuationIsPhrased) {
+    // 39 words without a comma: breaks where a reader takes them, no
+    // stretch of speech longer than a reader's breath.
+    const Speech s = say(
+        "Мой старый друг который долгие годы жил в маленьком городе на берегу широкой реки "
+        "недавно решил переехать в столицу потому что там ему предложили интересную работу в "
+        "большой компании и он согласился почти не раздумывая о трудностях новой жизни.");
+    const double loudest = s.rms(0, s.audio.size() / double(kSampleRate));
+    std::vector<bool> quiet;
+    for (double t = 0; t + 0.01 < s.audio.size() / double(kSampleRate); t += 0.01)
+        quiet.push_back(s.rms(t, t + 0.01) < 0.03 * loudest);
+    std::size_t first = 0, last = quiet.size();
+    while (first < last && quiet[first]) ++first;
+    while (last > first && quiet[last - 1]) --last;
+    int pauses = 0, run = 0;
+    double longest_speech = 0, speech = 0;
+    for (std::size_t f = first; f < last; ++f) {
+        if (quiet[f]) {
+            if (++run == 8) {  // 80 ms
+                ++pauses;
+                speech = 0;
+            }
+        } else {
+            run = 0;
+            speech += 0.01;
+            longest_speech = std::max(longest_speech, speech);
+        }
+    }
+    EXPECT_GE(pauses, 2);
+    EXPECT_LT(longest_speech, 5.0);
+}
+
+TEST_F(RecordedVoice, MelodyOfQuestionsAndLists) {
+    // Pitch at the vowel where the melody peaks against a later (or
+    // earlier) one: a yes/no question rises on its focus word (before ли,
+    // else the last stressed one) and falls after it; a question with a
+    // question word falls from it; list items before the last rise.
+    const struct {
+        const char* text;
+        const char* peak_word;
+        std::size_t peak_letter;
+        const char* low_word;
+        std::size_t low_letter;
+    } cases[] = {
+        {"Ты в+идел Ив+ана в+ечером?", "в+ечером", 2, "в+ечером", 6},
+        {"Ты в+идел Ив+ана в+ечером?", "в+ечером", 2, "в+идел", 2},
+        {"Зн+аешь ли ты м+оего бр+ата?", "Зн+аешь", 3, "бр+ата", 3},
+        {"Где ты был вчер+а в+ечером?", "Где", 2, "в+ечером", 2},
+        {"Я куп+ил +яблоки, гр+уши, сл+ивы и в+ишни.", "гр+уши", 3, "в+ишни", 2},
+        {"Я куп+ил +яблоки, гр+уши, сл+ивы и в+ишни.", "+яблоки", 1, "в+ишни", 2},
+    };
+    for (const auto& c : cases) {
+        const Speech s = say(c.text);
+        const std::vector<float> track = s.pitch();
+        const double peak = s.pitch_at(track, id_at(c.text, c.peak_word, c.peak_letter));
+        const double low = s.pitch_at(track, id_at(c.text, c.low_word, c.low_letter));
+        EXPECT_GT(low, 0) << c.text << " " << c.low_word;
+        EXPECT_GT(peak, 1.12 * low) << c.text << ": " << c.peak_word << " against " << c.low_word;
+    }
+}
+
 TEST_F(RecordedVoice, SpeakersAreDistinctAndWomenSpeakHigher) {
     // One person per given name (its twin rows speak alike), every person
-    // sounds different, and every woman higher than every man.
+    // sounds different, every woman higher than every man, and no two
+    // people of one language within 3% of each other in both pitch and
+    // brightness.
     std::map<std::string, std::vector<float>> person;
+    std::map<int, std::pair<double, double>> measured;  // row: median Hz, centroid Hz
     double highest_man = 0, lowest_woman = 1e9;
     for (int id = 0; id < 60; ++id) {
         const Speech s = say("М+ама м+ыла р+аму.", id);
         const std::string name = given_name(id);
+        // Pitch and brightness over a longer sentence, row by row (a
+        // person's twin rows read it by their own languages' rules).
+        {
+            const Speech longer = say("М+ама м+ыла р+аму, а п+апа чит+ал газ+ету у окн+а.", id);
+            const std::vector<float> x16 = resample(longer.audio, kSampleRate, kCorpusRate);
+            std::vector<float> f0 = track_pitch(x16, 60.0f, 500.0f);
+            const double centroid = voiced_centroid(x16, f0, kPitchHop);
+            f0.erase(std::remove(f0.begin(), f0.end(), 0.0f), f0.end());
+            ASSERT_FALSE(f0.empty()) << id;
+            std::nth_element(f0.begin(), f0.begin() + static_cast<long>(f0.size() / 2), f0.end());
+            measured[id] = {f0[f0.size() / 2], centroid};
+        }
         if (person.count(name)) {
             EXPECT_EQ(person[name], s.audio) << name;
             continue;
@@ -227,6 +328,17 @@ TEST_F(RecordedVoice, SpeakersAreDistinctAndWomenSpeakHigher) {
             highest_man = std::max(highest_man, median);
     }
     EXPECT_GT(lowest_woman, 1.1 * highest_man);
+    for (int a = 0; a < 60; ++a)
+        for (int b = a + 1; b < 60; ++b) {
+            const std::string na = given_name(a), nb = given_name(b);
+            if (na == nb || std::string(speakers[a].lang) != speakers[b].lang) continue;
+            const auto [fa, ca] = measured[a];
+            const auto [fb, cb] = measured[b];
+            EXPECT_TRUE(std::abs(fa - fb) > 0.03 * std::min(fa, fb) ||
+                        std::abs(ca - cb) > 0.03 * std::min(ca, cb))
+                << na << " and " << nb << ": " << fa << " / " << fb << " Hz, centroids " << ca
+                << " / " << cb << " Hz";
+        }
 }
 
 }  // namespace

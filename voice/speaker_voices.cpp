@@ -62,19 +62,43 @@ SpeakerVoice speaker_voice(int speaker_id) {
             people.push_back(other);
     }
     const std::string lang = speakers[static_cast<std::size_t>(speaker_id)].lang;
-    SpeakerVoice v{female, 1.0f, 1.0f, 1.0f, stress_of(lang), lang == "rus" || lang == "bel"};
+    SpeakerVoice v{female, 1.0f, 1.0f, 1.0f, stress_of(lang), lang == "rus" || lang == "bel",
+                   1.0f, 0.0f, 0.0f, 0.0f};
     if (name == kSpeakerHimself) return v;
     const int n = static_cast<int>(people.size());
     const int i = static_cast<int>(std::find(people.begin(), people.end(), name) - people.begin());
-    const float p = spread(i, n, 7), r = spread(i, n, 5);
+    // A grid of pitch levels (7% apart) by tract lengths (7-8% apart), one
+    // person per point, neighbours in the table far apart on it. The
+    // melody's range and accents grow with the pitch level, so that they
+    // never pull a higher level's median pitch under a lower one's; the
+    // declination follows the tract.
+    const int slot = (i * 7) % n;
+    int level = 0, tract = 0;
     if (female) {
-        v.pitch = 1.4f + 0.45f * p;
-        v.tract = 1.12f + 0.09f * p;
+        constexpr float kPitch[] = {1.30f, 1.39f, 1.49f, 1.60f, 1.71f};
+        constexpr float kTract[] = {1.05f, 1.13f, 1.21f, 1.30f};
+        level = slot % 5;
+        tract = (slot / 5) % 4;
+        v.pitch = kPitch[level];
+        v.tract = kTract[tract];
+        v.spread = 1.05f + 0.04f * static_cast<float>(level);
+        v.accent = 0.03f + 0.008f * static_cast<float>(level);
     } else {
-        v.pitch = 0.8f + 0.4f * p;
-        v.tract = 1.0f + 0.3f * (v.pitch - 1.0f);
+        // Neither 0.93 nor 1.08 is his own pitch, and every tract but the
+        // middle one is 8% off his.
+        constexpr float kPitch[] = {0.79f, 0.86f, 0.93f, 1.08f};
+        constexpr float kTract[] = {0.92f, 1.0f, 1.08f};
+        level = slot % 4;
+        tract = (slot / 4) % 3;
+        v.pitch = kPitch[level];
+        v.tract = kTract[tract];
+        v.spread = 0.85f + 0.05f * static_cast<float>(level);
+        v.accent = 0.01f * static_cast<float>(level);
     }
-    v.rate = 0.92f + 0.16f * r;
+    v.decline = 0.02f + 0.05f * static_cast<float>(tract);
+    // A shorter tract sounds brighter still; a longer one darker.
+    v.tilt = std::clamp(2.5f * (v.tract - (female ? 1.18f : 1.0f)), -0.3f, 0.3f);
+    v.rate = 0.92f + 0.16f * spread(i, n, 13);
     return v;
 }
 

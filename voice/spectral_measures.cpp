@@ -91,6 +91,34 @@ std::vector<std::vector<float>> mel_cepstrogram(const std::vector<float>& signal
     return frames;
 }
 
+double voiced_centroid(const std::vector<float>& signal, const std::vector<float>& pitch, int hop) {
+    constexpr int kSize = 512;
+    std::vector<double> power(kSize / 2, 0.0);
+    bool any = false;
+    for (std::size_t f = 0; f < pitch.size(); ++f) {
+        if (pitch[f] <= 0) continue;
+        const long centre = static_cast<long>(f) * hop;
+        if (centre - kSize / 2 < 0 || centre + kSize / 2 > static_cast<long>(signal.size())) continue;
+        std::vector<std::complex<double>> x(kSize);
+        for (int i = 0; i < kSize; ++i)
+            x[static_cast<std::size_t>(i)] =
+                signal[static_cast<std::size_t>(centre - kSize / 2 + i)] *
+                (0.5 - 0.5 * std::cos(2 * M_PI * i / (kSize - 1)));
+        fft(x);
+        for (int k = 0; k < kSize / 2; ++k) power[static_cast<std::size_t>(k)] += std::norm(x[static_cast<std::size_t>(k)]);
+        any = true;
+    }
+    if (!any) return 0.0;
+    double sum = 0, weighted = 0;
+    for (int k = 0; k < kSize / 2; ++k) {
+        const double hz = k * 16000.0 / kSize;
+        if (hz < 1000 || hz > 7000) continue;
+        sum += power[static_cast<std::size_t>(k)];
+        weighted += hz * power[static_cast<std::size_t>(k)];
+    }
+    return sum > 0 ? weighted / sum : 0.0;
+}
+
 std::vector<float> resample(const std::vector<float>& x, int from_rate, int to_rate) {
     if (from_rate == to_rate || x.empty()) return x;
     const double step = static_cast<double>(from_rate) / to_rate;

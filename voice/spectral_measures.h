@@ -28,6 +28,13 @@ std::vector<float> mel_cepstrum_at(const std::vector<float>& signal, long centre
 std::vector<std::vector<float>> mel_cepstrogram(const std::vector<float>& signal, int hop,
                                                 int order = kMelCepstrumOrder);
 
+// The centroid in Hz of the mean power spectrum from 1 to 7 kHz (the upper
+// formants, above the strong low harmonics) of the frames of `signal`
+// (16 kHz) that `pitch` (one value every `hop` samples, 0 when unvoiced)
+// calls voiced: a voice's brightness, which its vocal tract's length
+// moves. 0 without a voiced frame.
+double voiced_centroid(const std::vector<float>& signal, const std::vector<float>& pitch, int hop);
+
 // Band-limited resampling with a windowed sinc (cut below the lower rate's
 // Nyquist frequency).
 std::vector<float> resample(const std::vector<float>& x, int from_rate, int to_rate);

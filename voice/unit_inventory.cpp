@@ -433,7 +433,7 @@ int margin_near(const std::vector<PitchMark>& marks, int at) {
 
 // ---- the file ---------------------------------------------------------------
 
-constexpr char kMagic[8] = {'Z', 'V', 'I', 'N', 'V', '0', '0', '1'};
+constexpr char kMagic[8] = {'Z', 'V', 'I', 'N', 'V', '0', '0', '3'};
 
 template <typename T>
 void put(std::ostream& out, const T& value) {
@@ -489,6 +489,23 @@ VoiceInventory build_inventory(const std::string& corpus_dir, const InventoryOpt
     VoiceInventory inv;
     inv.durations = phone_durations(recs);
     inv.prosody = prosody_figures(recs, inv.durations[0]);
+
+    for (const Recording& r : recs) {
+        LabelledSentence s{r.utterance.number, r.utterance.text, r.labels, {}, 0.0f};
+        for (std::size_t i = 0; i < r.labels.size(); ++i)
+            s.log_f0.push_back(is_vowel(r.labels[i].phone) ? vowel_log_pitch(r, i) : 0.0f);
+        std::vector<double> voiced;
+        for (float f : r.pitch)
+            if (f > 0) voiced.push_back(std::log(f));
+        if (voiced.size() > 1) {
+            const double mean = std::accumulate(voiced.begin(), voiced.end(), 0.0) /
+                                static_cast<double>(voiced.size());
+            double sum = 0;
+            for (double v : voiced) sum += (v - mean) * (v - mean);
+            s.pitch_spread = static_cast<float>(std::sqrt(sum / static_cast<double>(voiced.size())));
+        }
+        inv.sentences.push_back(std::move(s));
+    }
 
     say("measuring the recorded diphones");
     std::vector<std::vector<Instance>> per_recording(recs.size());
@@ -612,6 +629,14 @@ void write_inventory(const VoiceInventory& inv, const std::string& path) {
     put_vector(out, inv.substitution_cost);
     put_vector(out, inv.durations);
     put(out, inv.prosody);
+    put<std::uint64_t>(out, inv.sentences.size());
+    for (const LabelledSentence& s : inv.sentences) {
+        put(out, s.number);
+        put_vector(out, std::vector<char>(s.text.begin(), s.text.end()));
+        put_vector(out, s.labels);
+        put_vector(out, s.log_f0);
+        put(out, s.pitch_spread);
+    }
     if (!out.flush()) throw std::runtime_error("Cannot write the voice inventory: " + path);
 }
 
@@ -632,6 +657,20 @@ VoiceInventory read_inventory(const std::string& path) {
     inv.substitution_cost = get_vector<float>(in);
     inv.durations = get_vector<float>(in);
     inv.prosody = get<ProsodyFigures>(in);
+    const auto sentences = get<std::uint64_t>(in);
+    if (sentences > 100000) throw std::runtime_error("The voice inventory is damaged: " + path);
+    for (std::uint64_t i = 0; i < sentences; ++i) {
+        LabelledSentence s;
+        s.number = get<int>(in);
+        const std::vector<char> text = get_vector<char>(in);
+        s.text.assign(text.begin(), text.end());
+        s.labels = get_vector<PhoneLabel>(in);
+        s.log_f0 = get_vector<float>(in);
+        s.pitch_spread = get<float>(in);
+        if (s.log_f0.size() != s.labels.size())
+            throw std::runtime_error("The voice inventory is damaged: " + path);
+        inv.sentences.push_back(std::move(s));
+    }
     if (inv.candidates.size() !=
             static_cast<std::size_t>(kPhoneCount * kPhoneCount * inv.candidates_per_pair) ||
         inv.durations.size() != 2u * kPhoneCount)

@@ -4,13 +4,16 @@
 // different surroundings, with their pitch marks and what a unit selector
 // needs to join them smoothly; for pairs the recordings lack, the pair that
 // sounds most alike. Beside them the speaker's figures: the length of every
-// phone inside and at the end of a phrase, his melody and his pauses.
+// phone inside and at the end of a phrase, his melody and his pauses, and
+// every training sentence's labels with the pitch of its vowels, which the
+// voice's prosody models learn from.
 // Building it reads and analyses the recordings (under a minute on two
 // cores); the result is written to a file that the voice module is
 // assembled from. The edges of the recordings' pauses are first moved to
 // where the speech level crosses 30 dB under its loud part.
 #pragma once
 
+#include "voice/corpus.h"
 #include "voice/phone_set.h"
 
 #include <array>
@@ -63,6 +66,18 @@ struct ProsodyFigures {
     float sentence_pause = 0.0f;
 };
 
+// One training sentence as the analysis left it: its text, its labels with
+// the pauses' edges moved onto the speech, and per label the median log
+// pitch (Hz) of its middle third, 0 when unvoiced or not a vowel; and the
+// s.d. of the log pitch of all its voiced frames.
+struct LabelledSentence {
+    int number = 0;
+    std::string text;
+    std::vector<PhoneLabel> labels;
+    std::vector<float> log_f0;
+    float pitch_spread = 0.0f;
+};
+
 struct VoiceInventory {
     std::vector<RecordedUnit> units;
     std::vector<std::int16_t> samples;  // the units back to back, 16 kHz
@@ -76,6 +91,7 @@ struct VoiceInventory {
     std::vector<float> substitution_cost;  // per row: 0 when its own pair was recorded
     std::vector<float> durations;          // kPhoneCount x 2: inside a phrase, at its end
     ProsodyFigures prosody;
+    std::vector<LabelledSentence> sentences;  // in recording order
 };
 
 struct InventoryOptions {
