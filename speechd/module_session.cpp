@@ -213,8 +213,14 @@ bool ModuleSession::message(const std::string& command, LineReader& in) {
         job.items = read_character(text, modes);
     else if (command == "KEY")
         job.items = read_key(text, modes);
-    else
-        job.items = apply_reading_modes(parse_ssml(text), modes);
+    else {
+        try {
+            job.items = apply_reading_modes(parse_ssml(text), modes);
+        } catch (const SsmlRefused& e) {
+            // Said as nothing: the message ends at once.
+            log_error(e.what());
+        }
+    }
     const VoiceChoice choice = choose_voice(voices_, settings_, default_voice_);
     job.request.voice = choice.voice;
     job.request.speed = speed_factor(settings_.rate);

@@ -5,7 +5,7 @@
 
 #include "speechd/module_protocol.h"
 #include "speechd/speech_engine.h"
-#include "speechd/ssml.h"
+#include "text/ssml.h"
 #include "speechd/voice_settings.h"
 
 #include <atomic>

@@ -202,6 +202,9 @@ TEST(ModuleSession, AnswersEveryRequest) {
          "702 END",
          {"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN", "A", "700-a",
           "700 INDEX MARK", "A", "700-b", "700 INDEX MARK", "A", "702 END"}},
+        // A document type is refused: the message says nothing and ends.
+        {"SPEAK\n<!DOCTYPE speak [<!ENTITY e \"эхо\">]><speak>&e;&e;</speak>\n.\n", "702 END",
+         {"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN", "702 END"}},
         {"SPEAK\n<speak>Беда FAIL.</speak>\n.\n", "703 STOP",
          {"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN", "703 STOP"}},
         {"DEBUG ON /nonexistent/dir/zelvan.log\n", "300 ERR CANNOT OPEN DEBUG FILE",
