@@ -259,18 +259,62 @@ void ModuleSession::work() {
 void ModuleSession::speak(const Job& job) {
     samples_since_pause_ = 0;
     const float tone_gain = job.request.volume;
+    bool paused = false;
+    // speech-dispatcher resumes a paused message after its own marks.
+    const auto mark = [&](const std::string& name) {
+        if (!send_for(job.id, index_mark_event(name))) return false;
+        if (pause_requested_ && starts_with(name, "__spd_")) {
+            paused = true;
+            return false;
+        }
+        return true;
+    };
+    // Text runs of one reading and the marks among them: one synthesis, so
+    // that marks never cut a sentence.
+    std::string text;
+    std::vector<TextMark> marks;
+    Prosody prosody;
+    const auto say = [&] {
+        if (text.empty() && marks.empty()) return true;
+        bool go_on = true;
+        if (text.empty()) {
+            for (const TextMark& m : marks)
+                if (!(go_on = mark(m.name))) break;
+        } else {
+            SynthesisRequest request = job.request;
+            request.speed *= prosody.rate;
+            request.pitch *= prosody.pitch;
+            request.volume *= prosody.volume;
+            std::string error;
+            const SynthesisResult result = engine_->synthesize(
+                text, marks, request,
+                [&](const float* samples, std::size_t count) {
+                    return send_audio(job.id, samples, count);
+                },
+                mark, error);
+            if (result == SynthesisResult::Failed) {
+                log_error("synthesis failed: " + error);
+                finish(job.id, "703 STOP\n");
+                return false;
+            }
+            go_on = result == SynthesisResult::Done;
+        }
+        text.clear();
+        marks.clear();
+        if (paused) finish(job.id, "704 PAUSE\n");
+        return go_on;
+    };
+    const auto same = [](const Prosody& a, const Prosody& b) {
+        return a.rate == b.rate && a.pitch == b.pitch && a.volume == b.volume;
+    };
     for (const SpeechItem& item : job.items) {
         if (!live(job.id)) return;
         switch (item.kind) {
             case SpeechItem::Kind::Mark:
-                // speech-dispatcher resumes a paused message after its own marks.
-                if (!send_for(job.id, index_mark_event(item.text))) return;
-                if (pause_requested_ && starts_with(item.text, "__spd_")) {
-                    finish(job.id, "704 PAUSE\n");
-                    return;
-                }
+                marks.push_back({item.text, text.size()});
                 break;
             case SpeechItem::Kind::Break: {
+                if (!say()) return;
                 const std::vector<float> silence(kAudioBlockSamples, 0.0f);
                 std::size_t left = static_cast<std::size_t>(item.break_ms) * kSampleRate / 1000;
                 while (left > 0) {
@@ -281,32 +325,19 @@ void ModuleSession::speak(const Job& job) {
                 break;
             }
             case SpeechItem::Kind::Tone: {
+                if (!say()) return;
                 const std::vector<float> tone = capital_tone(tone_gain * item.prosody.volume);
                 if (!send_audio(job.id, tone.data(), tone.size())) return;
                 break;
             }
-            case SpeechItem::Kind::Text: {
-                SynthesisRequest request = job.request;
-                request.speed *= item.prosody.rate;
-                request.pitch *= item.prosody.pitch;
-                request.volume *= item.prosody.volume;
-                std::string error;
-                const SynthesisResult result = engine_->synthesize(
-                    item.text, request,
-                    [&](const float* samples, std::size_t count) {
-                        return send_audio(job.id, samples, count);
-                    },
-                    error);
-                if (result == SynthesisResult::Failed) {
-                    log_error("synthesis failed: " + error);
-                    finish(job.id, "703 STOP\n");
-                    return;
-                }
-                if (result == SynthesisResult::Stopped) return;
+            case SpeechItem::Kind::Text:
+                if (!text.empty() && !same(prosody, item.prosody) && !say()) return;
+                prosody = item.prosody;
+                text += item.text;
                 break;
-            }
         }
     }
+    if (!say()) return;
     finish(job.id, "702 END\n");
 }
 
