@@ -135,16 +135,36 @@ std::vector<std::string> Engine::loaded_report() {
 bool Engine::synthesize(const SynthesisRequest& request, AudioSink on_audio,
                         UnmappedCharsSink on_unmapped,
                         std::vector<WordTimestamp>* word_timestamps,
-                        std::vector<WordSpan>* word_spans) {
+                        std::vector<WordSpan>* word_spans, ChunkSink on_chunk) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
+    // Each call has its own number, so that a cancel meant for one call
+    // never reaches the next.
+    const std::uint64_t call = ++calls_;
+    running_.store(call);
+    struct Finished {
+        std::atomic<std::uint64_t>& running;
+        ~Finished() { running.store(0); }
+    } finished{running_};
     const ModelsRootScope scope(options_.models_root);
     std::shared_ptr<const UserDictionary> dictionary;
     const TextStepsOptions options = options_for_call(dictionary);
     report_stage_problems(speakers[static_cast<std::size_t>(request.speaker_index)].lang,
                           options.settings);
+    SynthesisHooks hooks;
+    hooks.should_stop = [this, call] { return cancelled_.load() == call; };
+    hooks.on_chunk = std::move(on_chunk);
     return zelvan_tts::synthesize(*voice_, request, options, std::move(on_audio),
-                                  std::move(on_unmapped), word_timestamps, word_spans);
+                                  std::move(on_unmapped), word_timestamps, word_spans, hooks);
+}
+
+void Engine::cancel() {
+    const std::uint64_t call = running_.load();
+    // Numbers only grow: a cancel that read an older call must not undo
+    // one of a newer call that came in between.
+    std::uint64_t latest = cancelled_.load();
+    while (latest < call && !cancelled_.compare_exchange_weak(latest, call)) {
+    }
 }
 
 ProcessedText Engine::process_text(const std::string& text, int speaker_index) {

@@ -8,6 +8,8 @@
 #include "engine/text_stages.h"
 #include "engine/voice.h"
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -56,10 +58,15 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     // One synthesis (see synthesize in engine/pipeline.h); calls on one
-    // engine run one at a time.
+    // engine run one at a time. False also when cancel() stopped it.
     bool synthesize(const SynthesisRequest& request, AudioSink on_audio,
                     UnmappedCharsSink on_unmapped, std::vector<WordTimestamp>* word_timestamps,
-                    std::vector<WordSpan>* word_spans = nullptr);
+                    std::vector<WordSpan>* word_spans = nullptr, ChunkSink on_chunk = {});
+
+    // Stops the synthesis that runs now before its next model call or
+    // delivery. Safe from any thread, callbacks included; with none running
+    // it does nothing, and never stops a later call.
+    void cancel();
 
     // What the text steps make of `text` for the voice `speaker_index`.
     // Throws std::out_of_range for a voice outside the table.
@@ -87,6 +94,9 @@ private:
     std::unique_ptr<VoiceModel> voice_;
     std::mutex mutex_;
     std::set<std::string> reported_;  // problems told already
+    std::uint64_t calls_ = 0;                 // syntheses begun; under mutex_
+    std::atomic<std::uint64_t> running_{0};   // the running call's number, 0: none
+    std::atomic<std::uint64_t> cancelled_{0}; // the latest call asked to stop
 };
 
 }  // namespace zelvan_tts

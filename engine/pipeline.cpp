@@ -13,10 +13,12 @@ namespace zelvan_tts {
 
 namespace {
 
-// Clips the block once more and hands it to the caller.
-bool deliver(std::vector<float>& block, const AudioSink& on_audio) {
+bool stopped(const StopCheck& should_stop) { return should_stop && should_stop(); }
+
+// Clips the block once more and hands it to the caller, unless asked to stop.
+bool deliver(std::vector<float>& block, const AudioSink& on_audio, const StopCheck& should_stop) {
     clamp_unit(block);
-    return on_audio(block);
+    return !stopped(should_stop) && on_audio(block);
 }
 
 }  // namespace
@@ -37,7 +39,8 @@ bool synthesize_with_word_timestamps(VoiceModel& model, const SynthesisRequest& 
 bool synthesize(VoiceModel& model, const SynthesisRequest& request,
                 const SynthesisOptions& options, AudioSink on_audio,
                 UnmappedCharsSink on_unmapped, std::vector<WordTimestamp>* word_timestamps,
-                std::vector<WordSpan>* word_spans) {
+                std::vector<WordSpan>* word_spans, const SynthesisHooks& hooks) {
+    const StopCheck& should_stop = hooks.should_stop;
     if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
     const SpeakerInfo& speaker = speakers[static_cast<std::size_t>(request.speaker_index)];
 
@@ -54,6 +57,7 @@ bool synthesize(VoiceModel& model, const SynthesisRequest& request,
     const std::string& input = request.text;
     std::size_t begin = 0;
     do {
+        if (stopped(should_stop)) return false;
         const std::size_t end = text_block_end(input, begin);
         const ProcessedText processed = process_block(input, begin, end, speaker.lang, options);
         const std::string& text = processed.script;
@@ -76,7 +80,9 @@ bool synthesize(VoiceModel& model, const SynthesisRequest& request,
                 stretcher = SonicStretcher::create(kSampleRate, request.speed, request.pitch);
             }
             const std::vector<std::int64_t> ids = encode_text(chunk, map, on_unmapped);
+            if (stopped(should_stop)) return false;
             VoiceOutput output = model.speak(ids, speaker.model_speaker_id);
+            const std::size_t words_before = word_timestamps ? word_timestamps->size() : 0;
             if (output.timed && word_timestamps != nullptr) {
                 const float offset =
                     static_cast<float>(static_cast<double>(model_samples) / kSampleRate);
@@ -91,6 +97,19 @@ bool synthesize(VoiceModel& model, const SynthesisRequest& request,
                         word_spans->push_back({words[k].offset + block_begin, words[k].length});
                 }
             }
+            if (hooks.on_chunk) {
+                if (stopped(should_stop)) return false;
+                SpokenChunk spoken;
+                spoken.start = static_cast<double>(model_samples) / kSampleRate / speed;
+                spoken.end = static_cast<double>(model_samples + output.audio.size()) /
+                             kSampleRate / speed;
+                spoken.first_word = word_timestamps ? words_before : 0;
+                if (output.timed && word_timestamps != nullptr) {
+                    spoken.words = spoken_words(chunk);
+                    spoken.words.resize(word_timestamps->size() - words_before);
+                }
+                hooks.on_chunk(spoken);
+            }
             model_samples += output.audio.size();
             std::vector<float>& samples = output.audio;
             apply_volume(samples, request.volume);
@@ -98,19 +117,19 @@ bool synthesize(VoiceModel& model, const SynthesisRequest& request,
 
             if (!stretcher) {
                 // Just clamped: the block is delivered as it is.
-                if (!on_audio(samples)) return false;
+                if (stopped(should_stop) || !on_audio(samples)) return false;
                 continue;
             }
             if (!samples.empty()) stretcher->write(samples);
             std::vector<float> block = stretcher->read_available();
-            if (!block.empty() && !deliver(block, on_audio)) return false;
+            if (!block.empty() && !deliver(block, on_audio, should_stop)) return false;
         }
     } while (begin < input.size());
 
     if (stretcher) {
         stretcher->flush();
         std::vector<float> rest = stretcher->read_available();
-        if (!rest.empty() && !deliver(rest, on_audio)) return false;
+        if (!rest.empty() && !deliver(rest, on_audio, should_stop)) return false;
     }
     return true;
 }

@@ -44,7 +44,8 @@ ZELVAN_TTS_API const char* zelvan_tts_version(void);
 
 typedef enum zelvan_tts_status {
     ZELVAN_TTS_OK = 0,
-    /* The audio callback returned non-zero: the synthesis stopped there. */
+    /* The audio callback returned non-zero, or zelvan_tts_cancel stopped the
+     * synthesis. */
     ZELVAN_TTS_CANCELLED = 1,
     /* A null pointer where one is not allowed, a voice outside the table, a
      * speed, pitch or volume that is not a finite number, a bad parameter. */
@@ -221,6 +222,100 @@ ZELVAN_TTS_API zelvan_tts_status zelvan_tts_synthesize(zelvan_tts_engine* engine
                                                        size_t length,
                                                        const zelvan_tts_request* request,
                                                        const zelvan_tts_callbacks* callbacks);
+
+/* ---- 1.1: cancel, events, SSML ------------------------------------------------ */
+
+/* Growing a struct: every struct that may grow starts with `size`, which the
+ * caller sets to sizeof the struct as its header declares it (the
+ * zelvan_tts_default_... functions do). A later version adds members at the
+ * end only and never moves, removes or retypes one. The library reads only
+ * the members that `size` covers and takes the defaults for the rest; it
+ * refuses members it does not know unless they are zero. A struct the
+ * library hands out (zelvan_tts_event) carries its own `size`: read a member
+ * only if it lies below that size. The 1.0 structs above keep their layout. */
+
+/* Stops the synthesis that runs on `engine` now: it returns
+ * ZELVAN_TTS_CANCELLED before its next chunk reaches the voice model and
+ * before any more audio or events reach the caller. Safe from any thread,
+ * the synthesis's own callbacks included; it does not wait. With no
+ * synthesis running it does nothing and never stops a later one. NULL does
+ * nothing. */
+ZELVAN_TTS_API void zelvan_tts_cancel(zelvan_tts_engine* engine);
+
+typedef enum zelvan_tts_event_type {
+    ZELVAN_TTS_EVENT_SENTENCE_START = 1,
+    ZELVAN_TTS_EVENT_SENTENCE_END = 2,
+    ZELVAN_TTS_EVENT_WORD = 3,
+    ZELVAN_TTS_EVENT_MARK = 4,        /* an SSML <mark/> */
+    ZELVAN_TTS_EVENT_END_OF_MESSAGE = 5 /* the last event of a synthesis that finished */
+} zelvan_tts_event_type;
+
+typedef struct zelvan_tts_event {
+    size_t size; /* sizeof the struct as the library declares it */
+    zelvan_tts_event_type type;
+    /* Samples of the synthesis's audio before the event: where a sentence or
+     * a word starts, where a mark stands (the start of the word after it, the
+     * end of the audio when none follows), where a sentence or the message
+     * ends. */
+    uint64_t sample;
+    /* WORD: the sample where the word ends; else equal to `sample`. */
+    uint64_t end_sample;
+    /* The bytes of the caller's text (for SSML, of the document as given):
+     * a word as for zelvan_tts_word, a sentence from its first word's start
+     * to its last word's end, a mark's element; 0 and 0 for the end of the
+     * message and a sentence without words. */
+    size_t text_offset;
+    size_t text_length;
+    /* WORD: the word as spoken (a number spelled out, a Latin word in
+     * Cyrillic) with the punctuation the voice hears after it, as
+     * `zelvan_tts say --timings` writes it, without stress marks; MARK: the mark's name; else "".
+     * NUL-terminated UTF-8, valid only during the call. */
+    const char* text;
+} zelvan_tts_event;
+
+/* Receives each event in order of its sample, on the synthesising thread:
+ * a sentence's start and its words (with the marks among them) come before
+ * its audio, its end after it. */
+typedef void (*zelvan_tts_event_fn)(void* user_data, const zelvan_tts_event* event);
+
+typedef enum zelvan_tts_input_format {
+    ZELVAN_TTS_INPUT_TEXT = 0, /* plain text, as zelvan_tts_synthesize reads it */
+    /* SSML: speak, p and s (words never run across them), sub, mark and
+     * say-as characters (spelled letter by letter); a break is a word
+     * boundary, prosody is read as its text (the request's speed, pitch and
+     * volume hold for the whole document); every other element (say-as
+     * cardinal, ordinal, date, time and telephone included, which the
+     * engine reads from the text itself) is read as its text. Marks never
+     * split the synthesis. A
+     * DOCTYPE, entity declarations and external entities are refused
+     * (ZELVAN_TTS_INVALID_ARGUMENT), never read aloud or fetched. A text
+     * that is not well-formed XML is read as its text without the markup. */
+    ZELVAN_TTS_INPUT_SSML = 1
+} zelvan_tts_input_format;
+
+typedef struct zelvan_tts_synthesis_options {
+    size_t size;                  /* sizeof(zelvan_tts_synthesis_options) */
+    zelvan_tts_event_fn event;    /* may be NULL */
+    void* event_user_data;
+    zelvan_tts_input_format input;
+} zelvan_tts_synthesis_options;
+
+/* No events, plain text. */
+static inline zelvan_tts_synthesis_options zelvan_tts_default_synthesis_options(void) {
+    zelvan_tts_synthesis_options options;
+    options.size = sizeof(options);
+    options.event = NULL;
+    options.event_user_data = NULL;
+    options.input = ZELVAN_TTS_INPUT_TEXT;
+    return options;
+}
+
+/* zelvan_tts_synthesize with options; `options` NULL means the defaults.
+ * The word callback of `callbacks`, if any, still receives the words. */
+ZELVAN_TTS_API zelvan_tts_status zelvan_tts_synthesize_with_options(
+    zelvan_tts_engine* engine, const char* text, size_t length,
+    const zelvan_tts_request* request, const zelvan_tts_callbacks* callbacks,
+    const zelvan_tts_synthesis_options* options);
 
 /* ---- the text steps ------------------------------------------------------------ */
 

@@ -8,7 +8,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <algorithm>
 #include <cmath>
+#include <random>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -129,6 +134,135 @@ TEST_F(CApi, WordOffsetsPointIntoTheCallersText) {
               ZELVAN_TTS_OK);
     EXPECT_EQ(words.spans, (std::vector<std::string>{"Я", "купил", "21", "21", "книгу.", "Hello!"}));
     EXPECT_TRUE(words.ordered);
+    zelvan_tts_engine_close(engine);
+}
+
+struct Events {
+    const std::string* text = nullptr;
+    std::string said;
+    std::vector<std::uint64_t> samples;  // of each event, in order
+    std::uint64_t word_after_mark = 0;   // the sample of the word after mark "a"
+    std::uint64_t mark_a = 0;
+    std::uint64_t audio = 0;
+};
+
+void on_event(void* user_data, const zelvan_tts_event* e) {
+    auto* events = static_cast<Events*>(user_data);
+    static const char* const kType[] = {"", "S", "E", "W", "M", "END"};
+    events->said += kType[e->type];
+    if (*e->text) events->said += std::string("(") + e->text + ")";
+    if (e->text_length) events->said += "<" + events->text->substr(e->text_offset, e->text_length) + ">";
+    events->said += ' ';
+    events->samples.push_back(e->sample);
+    if (e->type == ZELVAN_TTS_EVENT_MARK && std::string(e->text) == "a") events->mark_a = e->sample;
+    if (e->type == ZELVAN_TTS_EVENT_WORD && events->mark_a != 0 && events->word_after_mark == 0)
+        events->word_after_mark = e->sample;
+}
+
+int count_audio(void* user_data, const float*, size_t count) {
+    static_cast<Events*>(user_data)->audio += count;
+    return 0;
+}
+
+TEST_F(CApi, SsmlEventsInOrderWithTheDocumentsBytes) {
+    zelvan_tts_engine* engine = open();
+    ASSERT_NE(engine, nullptr);
+    const std::string doc = "<speak>Да. <mark name=\"a\"/>Нет 2.<mark name=\"b\"/></speak>";
+    Events events;
+    events.text = &doc;
+    const zelvan_tts_callbacks callbacks{count_audio, nullptr, &events};
+    zelvan_tts_synthesis_options options = zelvan_tts_default_synthesis_options();
+    options.event = on_event;
+    options.event_user_data = &events;
+    options.input = ZELVAN_TTS_INPUT_SSML;
+    ASSERT_EQ(zelvan_tts_synthesize_with_options(engine, doc.data(), doc.size(), nullptr,
+                                                 &callbacks, &options),
+              ZELVAN_TTS_OK)
+        << zelvan_tts_last_error();
+    EXPECT_EQ(events.said,
+              "S<Да.> W(Да.)<Да.> E<Да.> S<Нет 2.> M(a)<<mark name=\"a\"/>> W(Нет)<Нет> "
+              "W(два.)<2.> E<Нет 2.> M(b)<<mark name=\"b\"/>> END ");
+    EXPECT_TRUE(std::is_sorted(events.samples.begin(), events.samples.end()));
+    EXPECT_GT(events.mark_a, 0u);
+    EXPECT_EQ(events.mark_a, events.word_after_mark);
+    EXPECT_EQ(events.samples.back(), events.audio);
+
+    // A document type is refused and nothing is spoken; so are members a
+    // later header adds that this library does not know.
+    const std::string bomb = "<!DOCTYPE s [<!ENTITY a \"aaaa\">]><speak>&a;&a;</speak>";
+    events = Events();
+    events.text = &bomb;
+    EXPECT_EQ(zelvan_tts_synthesize_with_options(engine, bomb.data(), bomb.size(), nullptr,
+                                                 &callbacks, &options),
+              ZELVAN_TTS_INVALID_ARGUMENT);
+    EXPECT_EQ(events.audio, 0u);
+    struct {
+        zelvan_tts_synthesis_options known;
+        int later;
+    } grown{options, 1};
+    grown.known.size = sizeof grown;
+    EXPECT_EQ(zelvan_tts_synthesize_with_options(engine, doc.data(), doc.size(), nullptr,
+                                                 &callbacks, &grown.known),
+              ZELVAN_TTS_INVALID_ARGUMENT);
+    zelvan_tts_engine_close(engine);
+}
+
+struct Cancelling {
+    std::atomic<bool> speaking{false};
+    std::atomic<bool> cancelled{false};
+    std::atomic<int> blocks_after_cancel{0};
+    zelvan_tts_engine* engine = nullptr;
+    bool cancel_in_callback = false;
+};
+
+int note_audio(void* user_data, const float*, size_t) {
+    auto* c = static_cast<Cancelling*>(user_data);
+    if (c->cancelled) ++c->blocks_after_cancel;
+    c->speaking = true;
+    if (c->cancel_in_callback) {
+        zelvan_tts_cancel(c->engine);
+        c->cancelled = true;
+    }
+    return 0;
+}
+
+TEST_F(CApi, CancelFromAnotherThreadAtRandomPoints) {
+    zelvan_tts_engine* engine = open();
+    ASSERT_NE(engine, nullptr);
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += "Это предложение номер " + std::to_string(i) + ". ";
+    std::mt19937 random(31);
+    for (int round = 0; round < 20; ++round) {
+        Cancelling c;
+        c.engine = engine;
+        const zelvan_tts_callbacks callbacks{note_audio, nullptr, &c};
+        const int wait_us = std::uniform_int_distribution<int>(0, 3000)(random);
+        std::thread canceller([&] {
+            while (!c.speaking) std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::microseconds(wait_us));
+            zelvan_tts_cancel(engine);
+            c.cancelled = true;
+        });
+        EXPECT_EQ(zelvan_tts_synthesize(engine, text.data(), text.size(), nullptr, &callbacks),
+                  ZELVAN_TTS_CANCELLED);
+        c.speaking = true;  // lets the canceller go should nothing have been said
+        canceller.join();
+        // The block that passed its check as the cancel came may still arrive.
+        EXPECT_LE(c.blocks_after_cancel, 1) << round;
+    }
+    // From the audio callback itself: nothing more arrives.
+    Cancelling inside;
+    inside.engine = engine;
+    inside.cancel_in_callback = true;
+    const zelvan_tts_callbacks callbacks{note_audio, nullptr, &inside};
+    EXPECT_EQ(zelvan_tts_synthesize(engine, text.data(), text.size(), nullptr, &callbacks),
+              ZELVAN_TTS_CANCELLED);
+    EXPECT_EQ(inside.blocks_after_cancel, 0);
+    // A cancel with nothing running does not stop the next synthesis.
+    zelvan_tts_cancel(engine);
+    zelvan_tts_cancel(nullptr);
+    const zelvan_tts_callbacks plain{keep_going, nullptr, nullptr};
+    EXPECT_EQ(zelvan_tts_synthesize(engine, "Да.", 5, nullptr, &plain), ZELVAN_TTS_OK);
     zelvan_tts_engine_close(engine);
 }
 

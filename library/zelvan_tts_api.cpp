@@ -7,6 +7,7 @@
 #include "engine/model_constants.h"
 #include "shared/symbols/code_points.h"
 #include "shared/symbols/speakers.h"
+#include "text/ssml.h"
 
 #include <algorithm>
 #include <array>
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cstdint>
 #include <new>
 #include <string>
 #include <vector>
@@ -46,6 +48,8 @@ zelvan_tts_status guarded(Work work) {
         return fail(ZELVAN_TTS_MODEL_NOT_FOUND, e.what());
     } catch (const std::bad_alloc&) {
         return fail(ZELVAN_TTS_INTERNAL_ERROR, "Out of memory");
+    } catch (const SsmlRefused& e) {
+        return fail(ZELVAN_TTS_INVALID_ARGUMENT, e.what());
     } catch (const std::out_of_range& e) {
         return fail(ZELVAN_TTS_INVALID_ARGUMENT, e.what());
     } catch (const std::exception& e) {
@@ -91,6 +95,116 @@ StageMode stage_mode(zelvan_tts_stage_mode mode) {
     if (mode == ZELVAN_TTS_STAGE_OFF) return StageMode::Off;
     return StageMode::FollowSettings;
 }
+
+// Reads a grown struct the caller gives: the members its `size` covers,
+// the defaults in `out` for the rest. False for a size too small to hold
+// `size` itself, or non-zero members this library does not know.
+template <typename Options>
+bool read_grown(const Options* given, Options& out) {
+    if (given->size < sizeof(std::size_t)) return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(given);
+    for (std::size_t i = sizeof(Options); i < given->size; ++i) {
+        if (bytes[i] != 0) return false;
+    }
+    std::memcpy(&out, given, std::min(given->size, sizeof(Options)));
+    out.size = sizeof(Options);
+    return true;
+}
+
+std::string without_stress_marks(const std::string& word) {
+    std::string out;
+    for (char c : word)
+        if (c != '+') out += c;
+    return out;
+}
+
+std::uint64_t to_samples(double seconds) {
+    return seconds <= 0.0 ? 0 : static_cast<std::uint64_t>(std::llround(seconds * kSampleRate));
+}
+
+// Turns each spoken chunk into the caller's events: sentence start, the
+// marks and words in order, and the previous sentence's end.
+class Events {
+public:
+    Events(zelvan_tts_event_fn fn, void* user, const SpokenText& spoken)
+        : fn_(fn), user_(user), spoken_(spoken) {}
+
+    void chunk(const SpokenChunk& chunk, const std::vector<WordTimestamp>& times,
+               const std::vector<WordSpan>& spans) {
+        end_sentence();
+        const std::size_t first = chunk.first_word;
+        const std::size_t known = std::min(times.size(), spans.size());
+        const std::size_t count = first < known ? std::min(chunk.words.size(), known - first) : 0;
+        ByteSpan sentence;
+        if (count > 0) {
+            const ByteSpan a = caller(spans[first]);
+            const ByteSpan b = caller(spans[first + count - 1]);
+            sentence.offset = std::min(a.offset, b.offset);
+            sentence.length = std::max(a.offset + a.length, b.offset + b.length) - sentence.offset;
+        }
+        sentence_ = sentence;
+        sentence_end_ = to_samples(chunk.end);
+        open_ = true;
+        const std::uint64_t at = to_samples(chunk.start);
+        emit(ZELVAN_TTS_EVENT_SENTENCE_START, at, at, sentence, "");
+        for (std::size_t k = 0; k < count; ++k) {
+            const WordSpan span = spans[first + k];
+            const std::uint64_t start = to_samples(times[first + k].start);
+            marks_before(span.offset, start);
+            const std::string word = without_stress_marks(chunk.words[k]);
+            emit(ZELVAN_TTS_EVENT_WORD, start, std::max(start, to_samples(times[first + k].end)),
+                 caller(span), word.c_str());
+        }
+    }
+
+    void finish(std::uint64_t samples) {
+        end_sentence();
+        marks_before(std::string::npos, samples);
+        emit(ZELVAN_TTS_EVENT_END_OF_MESSAGE, samples, samples, {}, "");
+    }
+
+private:
+    ByteSpan caller(const WordSpan& span) const {
+        return spoken_.document_span(span.offset, span.length);
+    }
+
+    void end_sentence() {
+        if (!open_) return;
+        open_ = false;
+        emit(ZELVAN_TTS_EVENT_SENTENCE_END, sentence_end_, sentence_end_, sentence_, "");
+    }
+
+    // The marks that stand before byte `offset` of the spoken text.
+    void marks_before(std::size_t offset, std::uint64_t sample) {
+        for (; next_mark_ < spoken_.marks.size() &&
+               spoken_.marks[next_mark_].offset <= offset;
+             ++next_mark_) {
+            const SpokenMark& m = spoken_.marks[next_mark_];
+            emit(ZELVAN_TTS_EVENT_MARK, sample, sample, m.source, m.name.c_str());
+        }
+    }
+
+    void emit(zelvan_tts_event_type type, std::uint64_t sample, std::uint64_t end,
+              ByteSpan span, const char* text) {
+        zelvan_tts_event e;
+        e.size = sizeof(e);
+        e.type = type;
+        e.sample = sample;
+        e.end_sample = end;
+        e.text_offset = span.offset;
+        e.text_length = span.length;
+        e.text = text;
+        fn_(user_, &e);
+    }
+
+    zelvan_tts_event_fn fn_;
+    void* user_;
+    const SpokenText& spoken_;
+    ByteSpan sentence_;
+    std::uint64_t sentence_end_ = 0;
+    bool open_ = false;
+    std::size_t next_mark_ = 0;
+};
 
 }  // namespace
 
@@ -228,6 +342,18 @@ zelvan_tts_request zelvan_tts_default_request(void) {
 zelvan_tts_status zelvan_tts_synthesize(zelvan_tts_engine* engine, const char* text,
                                         size_t length, const zelvan_tts_request* request,
                                         const zelvan_tts_callbacks* callbacks) {
+    return zelvan_tts_synthesize_with_options(engine, text, length, request, callbacks, nullptr);
+}
+
+void zelvan_tts_cancel(zelvan_tts_engine* engine) {
+    if (engine != nullptr) engine->engine.cancel();
+}
+
+zelvan_tts_status zelvan_tts_synthesize_with_options(zelvan_tts_engine* engine, const char* text,
+                                                     size_t length,
+                                                     const zelvan_tts_request* request,
+                                                     const zelvan_tts_callbacks* callbacks,
+                                                     const zelvan_tts_synthesis_options* given) {
     last_error.clear();
     if (engine == nullptr) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No engine given");
     if (text == nullptr && length != 0) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No text given");
@@ -242,9 +368,23 @@ zelvan_tts_status zelvan_tts_synthesize(zelvan_tts_engine* engine, const char* t
     if (!std::isfinite(r.speed) || !std::isfinite(r.pitch) || !std::isfinite(r.volume)) {
         return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Speed, pitch and volume must be numbers");
     }
+    zelvan_tts_synthesis_options o = zelvan_tts_default_synthesis_options();
+    if (given != nullptr && !read_grown(given, o)) {
+        return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Unknown synthesis options");
+    }
+    if (o.input != ZELVAN_TTS_INPUT_TEXT && o.input != ZELVAN_TTS_INPUT_SSML) {
+        return fail(ZELVAN_TTS_INVALID_ARGUMENT, "Unknown input format");
+    }
     return guarded([&] {
+        const std::string_view given_text(text ? text : "", length);
+        SpokenText spoken;
+        if (o.input == ZELVAN_TTS_INPUT_SSML) {
+            spoken = spoken_text(parse_ssml(given_text));
+        } else {
+            spoken.text.assign(given_text);
+        }
         SynthesisRequest synthesis;
-        synthesis.text.assign(text ? text : "", length);
+        synthesis.text = spoken.text;
         synthesis.speaker_index = r.voice;
         synthesis.speed = r.speed;
         synthesis.pitch = r.pitch;
@@ -256,21 +396,36 @@ zelvan_tts_status zelvan_tts_synthesize(zelvan_tts_engine* engine, const char* t
         const auto tell_words = [&] {
             if (callbacks->word == nullptr) return;
             for (; told < times.size() && told < spans.size(); ++told) {
+                const ByteSpan span = spoken.document_span(spans[told].offset, spans[told].length);
                 zelvan_tts_word word;
                 word.start = times[told].start;
                 word.end = times[told].end;
-                word.text_offset = spans[told].offset;
-                word.text_length = spans[told].length;
+                word.text_offset = span.offset;
+                word.text_length = span.length;
                 callbacks->word(callbacks->user_data, &word);
             }
         };
+        bool audio_stopped = false;
+        std::uint64_t delivered = 0;
         const AudioSink on_audio = [&](const std::vector<float>& block) {
             tell_words();  // a sentence's words come before its audio
-            return callbacks->audio(callbacks->user_data, block.data(), block.size()) == 0;
+            delivered += block.size();
+            audio_stopped = callbacks->audio(callbacks->user_data, block.data(), block.size()) != 0;
+            return !audio_stopped;
         };
-        const bool done = engine->engine.synthesize(synthesis, on_audio, {}, &times, &spans);
-        if (!done) return fail(ZELVAN_TTS_CANCELLED, "Cancelled by the audio callback");
+        Events events(o.event, o.event_user_data, spoken);
+        ChunkSink on_chunk;
+        if (o.event != nullptr) {
+            on_chunk = [&](const SpokenChunk& chunk) { events.chunk(chunk, times, spans); };
+        }
+        const bool done =
+            engine->engine.synthesize(synthesis, on_audio, {}, &times, &spans, on_chunk);
+        if (!done) {
+            return fail(ZELVAN_TTS_CANCELLED,
+                        audio_stopped ? "Cancelled by the audio callback" : "Cancelled");
+        }
         tell_words();
+        if (o.event != nullptr) events.finish(delivered);
         return ZELVAN_TTS_OK;
     });
 }

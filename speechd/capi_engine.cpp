@@ -3,30 +3,114 @@
 #include "zelvan_tts.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <deque>
 
 namespace zelvan_tts::speechd {
 
 namespace {
+
+// Audio and marks in order: a mark goes out once the audio before its
+// sample has.
+struct Delivery {
+    struct Pending {
+        std::uint64_t sample;
+        std::string name;
+    };
+    const AudioSink& sink;
+    const MarkSink& on_mark;
+    std::deque<Pending> pending;
+    std::uint64_t delivered = 0;
+
+    bool marks_up_to(std::uint64_t sample) {
+        while (!pending.empty() && pending.front().sample <= sample) {
+            const std::string name = std::move(pending.front().name);
+            pending.pop_front();
+            if (!on_mark(name)) return false;
+        }
+        return true;
+    }
+
+    bool audio(const float* samples, std::size_t count) {
+        while (count > 0) {
+            if (!marks_up_to(delivered)) return false;
+            std::size_t n = count;
+            if (!pending.empty()) n = std::min<std::uint64_t>(n, pending.front().sample - delivered);
+            if (!sink(samples, n)) return false;
+            samples += n;
+            count -= n;
+            delivered += n;
+        }
+        return true;
+    }
+};
+
+void append_escaped(std::string& out, std::string_view text) {
+    for (const char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+}
+
+std::string as_ssml(std::string_view text, const std::vector<TextMark>& marks) {
+    std::string out = "<speak>";
+    std::size_t at = 0;
+    for (const TextMark& m : marks) {
+        const std::size_t offset = std::min(std::max(m.offset, at), text.size());
+        append_escaped(out, text.substr(at, offset - at));
+        at = offset;
+        out += "<mark name=\"";
+        append_escaped(out, m.name);
+        out += "\"/>";
+    }
+    append_escaped(out, text.substr(at));
+    out += "</speak>";
+    return out;
+}
 
 class CapiEngine : public SpeechEngine {
 public:
     explicit CapiEngine(zelvan_tts_engine* engine) : engine_(engine) {}
     ~CapiEngine() override { zelvan_tts_engine_close(engine_); }
 
-    SynthesisResult synthesize(std::string_view text, const SynthesisRequest& request,
-                               const AudioSink& sink, std::string& error) override {
+    SynthesisResult synthesize(std::string_view text, const std::vector<TextMark>& marks,
+                               const SynthesisRequest& request, const AudioSink& sink,
+                               const MarkSink& on_mark, std::string& error) override {
         zelvan_tts_request r = zelvan_tts_default_request();
         r.voice = request.voice;
         r.speed = request.speed;
         r.pitch = request.pitch;
         r.volume = request.volume;
+        Delivery d{sink, on_mark, {}, 0};
         zelvan_tts_callbacks callbacks{};
         callbacks.audio = [](void* user, const float* samples, size_t count) -> int {
-            return (*static_cast<const AudioSink*>(user))(samples, count) ? 0 : 1;
+            return static_cast<Delivery*>(user)->audio(samples, count) ? 0 : 1;
         };
-        callbacks.user_data = const_cast<AudioSink*>(&sink);
-        const zelvan_tts_status status =
-            zelvan_tts_synthesize(engine_, text.data(), text.size(), &r, &callbacks);
+        callbacks.user_data = &d;
+        zelvan_tts_status status;
+        if (marks.empty()) {
+            status = zelvan_tts_synthesize(engine_, text.data(), text.size(), &r, &callbacks);
+        } else {
+            // The library places marks among the words of one synthesis when
+            // they come as SSML.
+            const std::string ssml = as_ssml(text, marks);
+            zelvan_tts_synthesis_options options = zelvan_tts_default_synthesis_options();
+            options.input = ZELVAN_TTS_INPUT_SSML;
+            options.event = [](void* user, const zelvan_tts_event* e) {
+                if (e->type == ZELVAN_TTS_EVENT_MARK)
+                    static_cast<Delivery*>(user)->pending.push_back({e->sample, e->text});
+            };
+            options.event_user_data = &d;
+            status = zelvan_tts_synthesize_with_options(engine_, ssml.data(), ssml.size(), &r,
+                                                        &callbacks, &options);
+            if (status == ZELVAN_TTS_OK && !d.marks_up_to(UINT64_MAX))
+                status = ZELVAN_TTS_CANCELLED;
+        }
         if (status == ZELVAN_TTS_OK) return SynthesisResult::Done;
         if (status == ZELVAN_TTS_CANCELLED) return SynthesisResult::Stopped;
         error = zelvan_tts_last_error();

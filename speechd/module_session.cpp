@@ -232,8 +232,14 @@ bool ModuleSession::message(const std::string& command, LineReader& in) {
         job.items = read_character(text, modes);
     else if (command == "KEY")
         job.items = read_key(text, modes);
-    else
-        job.items = apply_reading_modes(parse_ssml(text), modes);
+    else {
+        try {
+            job.items = apply_reading_modes(parse_ssml(text), modes);
+        } catch (const SsmlRefused& e) {
+            // Said as nothing: the message ends at once.
+            log_error(e.what());
+        }
+    }
     const VoiceChoice choice = choose_voice(voices_, settings_, default_voice_);
     job.request.voice = choice.voice;
     job.request.speed = speed_factor(settings_.rate);
@@ -277,18 +283,78 @@ void ModuleSession::speak(const Job& job) {
     const float tone_gain = job.request.volume;
     const double started = now_ms();
     OutputAudio output;
+    bool paused = false;
+    // speech-dispatcher resumes a paused message after its own marks.
+    const auto mark = [&](const std::string& name) {
+        if (!send_for(job.id, index_mark_event(name))) return false;
+        if (pause_requested_ && starts_with(name, "__spd_")) {
+            paused = true;
+            return false;
+        }
+        return true;
+    };
+    // Text runs of one reading and the marks among them: one synthesis, so
+    // that marks never cut a sentence.
+    std::string text;
+    std::vector<TextMark> marks;
+    Prosody prosody;
+    bool first = true;
+    const auto say = [&] {
+        if (text.empty() && marks.empty()) return true;
+        bool go_on = true;
+        if (text.empty()) {
+            for (const TextMark& m : marks)
+                if (!(go_on = mark(m.name))) break;
+        } else {
+            SynthesisRequest request = job.request;
+            request.speed *= prosody.rate;
+            request.pitch *= prosody.pitch;
+            request.volume *= prosody.volume;
+            // The engine clips at full scale: it makes the voice at no more
+            // than half of it, and the limiter gives the rest of the gain
+            // without clipping.
+            const float total = std::isfinite(request.volume) ? request.volume : 0.0f;
+            request.volume = std::min(total, 0.5f);
+            output.set_gain(request.volume > 0.0f ? total / request.volume : 1.0f);
+            std::string error;
+            const SynthesisResult result = engine_->synthesize(
+                text, marks, request,
+                [&](const float* samples, std::size_t count) {
+                    if (first) {
+                        first = false;
+                        trace("message " + std::to_string(job.id) + ": first audio after " +
+                              std::to_string(static_cast<int>(now_ms() - started)) + " ms");
+                    }
+                    return send_audio(job.id, output, samples, count);
+                },
+                mark, error);
+            if (result == SynthesisResult::Failed) {
+                log_error("synthesis failed: " + error);
+                finish(job.id, "703 STOP\n");
+                return false;
+            }
+            if (result == SynthesisResult::Stopped && !paused) {
+                trace("message " + std::to_string(job.id) + ": engine stopped after " +
+                      std::to_string(static_cast<int>(now_ms() - started)) + " ms");
+            }
+            go_on = result == SynthesisResult::Done;
+        }
+        text.clear();
+        marks.clear();
+        if (paused) finish(job.id, "704 PAUSE\n");
+        return go_on;
+    };
+    const auto same = [](const Prosody& a, const Prosody& b) {
+        return a.rate == b.rate && a.pitch == b.pitch && a.volume == b.volume;
+    };
     for (const SpeechItem& item : job.items) {
         if (!live(job.id)) return;
         switch (item.kind) {
             case SpeechItem::Kind::Mark:
-                // speech-dispatcher resumes a paused message after its own marks.
-                if (!send_for(job.id, index_mark_event(item.text))) return;
-                if (pause_requested_ && starts_with(item.text, "__spd_")) {
-                    finish(job.id, "704 PAUSE\n");
-                    return;
-                }
+                marks.push_back({item.text, text.size()});
                 break;
             case SpeechItem::Kind::Break: {
+                if (!say()) return;
                 const std::vector<float> silence(kAudioBlockSamples, 0.0f);
                 std::size_t left = static_cast<std::size_t>(item.break_ms) * kSampleRate / 1000;
                 output.set_gain(1.0f);
@@ -300,49 +366,20 @@ void ModuleSession::speak(const Job& job) {
                 break;
             }
             case SpeechItem::Kind::Tone: {
+                if (!say()) return;
                 const std::vector<float> tone = capital_tone(tone_gain * item.prosody.volume);
                 output.set_gain(1.0f);
                 if (!send_audio(job.id, output, tone.data(), tone.size())) return;
                 break;
             }
-            case SpeechItem::Kind::Text: {
-                SynthesisRequest request = job.request;
-                request.speed *= item.prosody.rate;
-                request.pitch *= item.prosody.pitch;
-                request.volume *= item.prosody.volume;
-                // The engine clips at full scale: it makes the voice at no
-                // more than half of it, and the limiter gives the rest of
-                // the gain without clipping.
-                const float total = std::isfinite(request.volume) ? request.volume : 0.0f;
-                request.volume = std::min(total, 0.5f);
-                output.set_gain(request.volume > 0.0f ? total / request.volume : 1.0f);
-                bool first = true;
-                std::string error;
-                const SynthesisResult result = engine_->synthesize(
-                    item.text, request,
-                    [&](const float* samples, std::size_t count) {
-                        if (first) {
-                            first = false;
-                            trace("message " + std::to_string(job.id) + ": first audio after " +
-                                  std::to_string(static_cast<int>(now_ms() - started)) + " ms");
-                        }
-                        return send_audio(job.id, output, samples, count);
-                    },
-                    error);
-                if (result == SynthesisResult::Failed) {
-                    log_error("synthesis failed: " + error);
-                    finish(job.id, "703 STOP\n");
-                    return;
-                }
-                if (result == SynthesisResult::Stopped) {
-                    trace("message " + std::to_string(job.id) + ": engine stopped after " +
-                          std::to_string(static_cast<int>(now_ms() - started)) + " ms");
-                    return;
-                }
+            case SpeechItem::Kind::Text:
+                if (!text.empty() && !same(prosody, item.prosody) && !say()) return;
+                prosody = item.prosody;
+                text += item.text;
                 break;
-            }
         }
     }
+    if (!say()) return;
     trace("message " + std::to_string(job.id) + ": spoken in " +
           std::to_string(static_cast<int>(now_ms() - started)) + " ms");
     finish(job.id, "702 END\n");

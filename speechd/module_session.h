@@ -6,7 +6,7 @@
 #include "speechd/module_protocol.h"
 #include "speechd/output_audio.h"
 #include "speechd/speech_engine.h"
-#include "speechd/ssml.h"
+#include "text/ssml.h"
 #include "speechd/voice_settings.h"
 
 #include <atomic>

@@ -27,8 +27,9 @@ struct FakeEngine : SpeechEngine {
     std::shared_ptr<Log> log;
     std::chrono::milliseconds delay;
 
-    SynthesisResult synthesize(std::string_view text, const SynthesisRequest& request,
-                               const AudioSink& sink, std::string& error) override {
+    SynthesisResult synthesize(std::string_view text, const std::vector<TextMark>& marks,
+                               const SynthesisRequest& request, const AudioSink& sink,
+                               const MarkSink& on_mark, std::string& error) override {
         {
             std::lock_guard<std::mutex> lock(log->m);
             log->texts.emplace_back(text);
@@ -40,14 +41,22 @@ struct FakeEngine : SpeechEngine {
         }
         const std::vector<float> audio(480, 0.25f);
         std::size_t start = 0;
+        std::size_t next_mark = 0;
+        // The marks up to byte `at`, once the audio before them is out.
+        const auto marks_before = [&](std::size_t at) {
+            for (; next_mark < marks.size() && marks[next_mark].offset <= at; ++next_mark)
+                if (!on_mark(marks[next_mark].name)) return false;
+            return true;
+        };
         while (start < text.size()) {
             std::size_t end = text.find_first_of(".!?", start);
             end = std::min(end == std::string_view::npos ? text.size() : end + 1, start + 250);
             std::this_thread::sleep_for(delay);
-            if (!sink(audio.data(), audio.size())) return SynthesisResult::Stopped;
+            if (!marks_before(start) || !sink(audio.data(), audio.size()))
+                return SynthesisResult::Stopped;
             start = end;
         }
-        return SynthesisResult::Done;
+        return marks_before(text.size()) ? SynthesisResult::Done : SynthesisResult::Stopped;
     }
 };
 
@@ -202,6 +211,9 @@ TEST(ModuleSession, AnswersEveryRequest) {
          "702 END",
          {"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN", "A", "700-a",
           "700 INDEX MARK", "A", "700-b", "700 INDEX MARK", "A", "702 END"}},
+        // A document type is refused: the message says nothing and ends.
+        {"SPEAK\n<!DOCTYPE speak [<!ENTITY e \"эхо\">]><speak>&e;&e;</speak>\n.\n", "702 END",
+         {"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN", "702 END"}},
         {"SPEAK\n<speak>Беда FAIL.</speak>\n.\n", "703 STOP",
          {"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN", "703 STOP"}},
         {"DEBUG ON /nonexistent/dir/zelvan.log\n", "300 ERR CANNOT OPEN DEBUG FILE",
@@ -219,6 +231,11 @@ TEST(ModuleSession, AnswersEveryRequest) {
         }
         EXPECT_EQ(got, x.events) << x.request;
     }
+
+    // Marks inside a sentence leave it one synthesis.
+    h.send("SPEAK\n<speak>Раз<mark name=\"a\"/> два<mark name=\"b\"/> три.</speak>\n.\n");
+    h.until("702 END");
+    EXPECT_EQ(h.texts().back(), "Раз два три.");
 
     h.send("LIST VOICES\n");
     const Events voices = h.until("200 OK VOICE LIST SENT");

@@ -4,7 +4,7 @@
 // every voice reads.
 #pragma once
 
-#include "speechd/ssml.h"
+#include "text/ssml.h"
 
 #include <string>
 #include <string_view>

@@ -1,10 +1,10 @@
-#include "speechd/ssml.h"
+#include "text/ssml.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-namespace zelvan_tts::speechd {
+namespace zelvan_tts {
 namespace {
 
 // Items as one line: T"text", with [rate,pitch,volume] when not 1, C"text"
@@ -60,13 +60,13 @@ TEST(Ssml, ReadsWhatAScreenReaderSends) {
          "T\"x\" "},
         {"<speak> <mark name=\"m\"/> </speak>", "M(m) "},
         {"<speak></speak>", ""},
-        // Not well-formed: the message is plain text, nothing dropped.
-        {"<speak>bad <b>unclosed</speak>", "T\"bad <b>unclosed\" "},
+        // Not well-formed: the message's text without its markup.
+        {"<speak>bad <b>unclosed</speak>", "T\"bad unclosed\" "},
+        {"<speak>Текст <mark name=\"x\">без конца", "T\"Текст без конца\" "},
+        {"<speak>a &amp; b <mark name=x/>c</speak>", "T\"a & b c\" "},
         {"<speak>1 < 2 & 3</speak>", "T\"1 < 2 & 3\" "},
         {"Просто текст", "T\"Просто текст\" "},
         {"<speak>&undefined;</speak>", "T\"&undefined;\" "},
-        {"<!DOCTYPE speak [<!ENTITY e \"x\">]><speak>&e;</speak>",
-         "T\"<!DOCTYPE speak [<!ENTITY e \"x\">]><speak>&e;</speak>\" "},
         // Bytes XML cannot hold do not cost the markup.
         {"<speak>a\x01\xff<mark name=\"m\"/>b</speak>", "T\"a \xEF\xBF\xBD\" M(m) T\"b\" "},
     };
@@ -90,5 +90,46 @@ TEST(Ssml, ProsodyValuesAndBreaks) {
     EXPECT_EQ(break_duration("nan", ""), 500);
 }
 
+TEST(Ssml, DocumentTypesAndEntitiesAreRefused) {
+    const char* kRefused[] = {
+        // Each entity ten of the one before: a billion letters if expanded.
+        "<!DOCTYPE speak [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]><speak>&c;&c;&c;</speak>",
+        "<?xml version=\"1.0\"?><!DOCTYPE speak SYSTEM \"file:///etc/passwd\"><speak>x</speak>",
+        "<!doctype speak><speak>x</speak>",
+        // Not well-formed, still never read aloud.
+        "<speak><!ENTITY e SYSTEM \"http://example.org/e\">&e;",
+    };
+    for (const char* doc : kRefused) EXPECT_THROW(parse_ssml(doc), SsmlRefused) << doc;
+}
+
+TEST(Ssml, SpokenTextKeepsTheDocumentsBytes) {
+    // "<speak>" is 7 bytes, "Раз" 6, the mark 16, "&amp;" 5, the sub 27.
+    const std::string doc =
+        "<speak>Раз<mark name=\"m\"/> &amp; <sub alias=\"два\">2</sub> "
+        "<say-as interpret-as=\"characters\">АБ</say-as></speak>";
+    const SpokenText spoken = spoken_text(parse_ssml(doc));
+    EXPECT_EQ(spoken.text, "Раз & два  А Б ");
+    ASSERT_EQ(spoken.marks.size(), 1u);
+    EXPECT_EQ(spoken.marks[0].name, "m");
+    EXPECT_EQ(spoken.marks[0].offset, 6u);
+    EXPECT_EQ(spoken.marks[0].source.offset, 13u);
+    EXPECT_EQ(spoken.marks[0].source.length, 16u);
+    const struct {
+        std::size_t offset, length, doc_offset, doc_length;
+    } kSpans[] = {
+        {0, 6, 7, 6},     // Раз
+        {7, 1, 30, 5},    // &amp;
+        {9, 6, 36, 27},   // the alias: the whole <sub> element
+        {17, 2, 98, 2},   // А, spelled
+        {20, 2, 100, 2},  // Б
+    };
+    for (const auto& c : kSpans) {
+        const ByteSpan span = spoken.document_span(c.offset, c.length);
+        EXPECT_EQ(span.offset, c.doc_offset) << c.offset;
+        EXPECT_EQ(span.length, c.doc_length) << c.offset;
+    }
+}
+
 }  // namespace
-}  // namespace zelvan_tts::speechd
+}  // namespace zelvan_tts

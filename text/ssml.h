@@ -1,0 +1,97 @@
+// SSML as every host reads it: text runs with their prosody, marks, pauses,
+// each piece with the bytes of the document it comes from. Only the
+// elements that change the reading are acted on; every other element is
+// read as its text content. A document type, entity declarations and
+// external entities are refused, never fetched, expanded or read aloud.
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zelvan_tts {
+
+// Factors relative to the message's own settings.
+struct Prosody {
+    float rate = 1.0f;
+    float pitch = 1.0f;
+    float volume = 1.0f;
+};
+
+// Bytes [offset, offset + length) of the document.
+struct ByteSpan {
+    std::size_t offset = 0;
+    std::size_t length = 0;
+};
+
+struct SpeechItem {
+    enum class Kind {
+        Text,   // `text` read with `prosody`; spelled out if `characters`
+        Mark,   // the index mark `text`
+        Break,  // `break_ms` of silence
+        Tone,   // the short tone that announces a capital letter
+    };
+    Kind kind = Kind::Text;
+    std::string text;
+    Prosody prosody;
+    bool characters = false;
+    int break_ms = 0;
+    // Text: the document's bytes each byte of `text` comes from (a
+    // character reference's bytes, a <sub>'s whole element for its alias);
+    // Mark and Break: one span, the element.
+    std::vector<ByteSpan> source;
+};
+
+// A document that declares a document type or entities.
+class SsmlRefused : public std::invalid_argument {
+public:
+    SsmlRefused() : std::invalid_argument("SSML with a document type or entities is refused") {}
+};
+
+// The longest pause a <break> gives: a longer time is read as this.
+inline constexpr int kMaxBreakMs = 60000;
+
+// Reads an SSML document. Well-formed SSML gives its marks, breaks and text
+// runs (adjacent runs with equal reading merged, runs of white space alone
+// dropped); a text that is not well-formed XML is read as its text without
+// the markup (what looks like a tag, "<" then a letter, "/", "!" or "?", up
+// to the next ">"), its character references decoded. Throws SsmlRefused.
+std::vector<SpeechItem> parse_ssml(std::string_view document);
+
+// A mark among the spoken text: it stands before byte `offset`.
+struct SpokenMark {
+    std::string name;
+    std::size_t offset = 0;
+    ByteSpan source;  // the <mark/> element
+};
+
+// What one synthesis speaks of a document: the text runs joined (spelled
+// runs letter by letter, a pause or a run's edge as a blank), with its marks
+// in between. Prosody does not change within one synthesis.
+struct SpokenText {
+    std::string text;
+    std::vector<ByteSpan> source;  // per byte of `text`; empty: `text` is the document
+    std::vector<SpokenMark> marks;
+
+    // The document's bytes that bytes [offset, offset + length) of `text`
+    // come from.
+    ByteSpan document_span(std::size_t offset, std::size_t length) const;
+};
+
+SpokenText spoken_text(const std::vector<SpeechItem>& items);
+
+// The prosody attributes, each relative to 1 (what the attribute is missing
+// or not understood gives): rate "x-slow".."x-fast", "150%", "+20%", "1.5";
+// pitch "x-low".."x-high", "+10%", "-2st"; volume "silent".."x-loud",
+// "+6dB", "-20%", "50".
+float prosody_rate(std::string_view value);
+float prosody_pitch(std::string_view value);
+float prosody_volume(std::string_view value);
+
+// The milliseconds of a <break>: its time ("250ms", "1.5s") if it has one,
+// else its strength ("none".."x-strong"), else medium; at most kMaxBreakMs.
+int break_duration(std::string_view time, std::string_view strength);
+
+}  // namespace zelvan_tts
