@@ -18,12 +18,6 @@ bool ends_with_any(std::string_view s, std::initializer_list<const char*> ends) 
     return false;
 }
 
-std::string without_stress(std::string_view s) {
-    std::string out;
-    for (char c : s)
-        if (c != '+') out += c;
-    return out;
-}
 
 // A finite verb or an infinitive by its ending: what follows it is its object.
 // Words of four letters at least (Cyrillic letters are two bytes each).

@@ -58,6 +58,5 @@ int roman_value(std::string_view s);
 // Small helpers of the Russian readers.
 bool ends_with(std::string_view s, std::string_view end);
 bool ends_with_any(std::string_view s, std::initializer_list<const char*> ends);
-std::string without_stress(std::string_view s);
 
 }  // namespace zelvan_tts

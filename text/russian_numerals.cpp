@@ -134,12 +134,6 @@ void append_word(std::string& out, std::string_view word) {
     out += word;
 }
 
-std::string without_stress(std::string_view word) {
-    std::string out;
-    for (char c : word)
-        if (c != '+') out += c;
-    return out;
-}
 
 // The digits without leading zeros; "0" for none.
 std::string_view significant(std::string_view digits) {
@@ -205,6 +199,13 @@ std::string compound_prefix(int g) {
 }
 
 }  // namespace
+
+std::string without_stress(std::string_view word) {
+    std::string out;
+    for (char c : word)
+        if (c != '+') out += c;
+    return out;
+}
 
 std::string compound_stem(std::string_view digits) {
     const std::string_view d = significant(digits);

@@ -36,6 +36,9 @@ std::string ordinal_words(std::string_view digits, GrammarCase grammar_case, Gen
 // "двух" of "двухэт+ажный", "сто" of "стопроц+ентный"; empty above 999.
 std::string compound_stem(std::string_view digits);
 
+// A word without its stress marks.
+std::string without_stress(std::string_view word);
+
 // The case and number a noun takes after a count in `grammar_case`:
 // "две" + genitive singular, "пять" + genitive plural, "двум" + dative
 // plural. True in `plural` for the plural.
