@@ -175,7 +175,6 @@ private:
             (i == 1 || is(i - 2, Kind::Space)))
             --i;
         if (i >= 2 && gap(i - 1) && word(i - 2)) return fold_case_utf8(str(i - 2));
-        if (i >= 4 && gap(i - 1) && mark(i - 2, "-") && word(i - 3) && word(i - 4)) return {};
         return {};
     }
     Governs before(std::size_t i) const {
@@ -729,9 +728,6 @@ private:
             c = last_case_;
         last_case_ = c;
         last_noun_ = noun;
-        if (unit && c == C::Nominative) {
-            // "с 5 кг" and the like took their case above; a bare count is nominative.
-        }
         Gender g = unit ? unit->gender : noun_gender(noun, form, c);
         if (whole.digits.size() > 1 && whole.digits[0] == '0' && fraction.empty() && second.empty() &&
             unit == nullptr) {
