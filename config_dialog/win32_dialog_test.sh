@@ -99,13 +99,14 @@ done
 settings_dir=$app_data/ZelvanTTS
 settings_file=$settings_dir/config.json
 
-# The file as the dialog writes it: four lines, each ending in CR LF.
+# The file as the dialog writes it: five lines, each ending in CR LF.
 expected_settings() {
-    printf '{\r\n  "enable_accentor": %s,\r\n  "enable_homosolver": %s\r\n}\r\n' "$1" "$2"
+    printf '{\r\n  "enable_accentor": %s,\r\n  "enable_homosolver": %s,\r\n  "enable_reading": %s\r\n}\r\n' \
+        "$1" "$2" "$3"
 }
 
-check_settings() {  # <what> <accentor> <homosolver>
-    expected_settings "$2" "$3" >"$work/expected.json"
+check_settings() {  # <what> <accentor> <homosolver> [<reading>, true unless given]
+    expected_settings "$2" "$3" "${4:-true}" >"$work/expected.json"
     if [ ! -f "$settings_file" ]; then
         fail "$1: no settings file was written"
     elif cmp -s "$work/expected.json" "$settings_file"; then
@@ -295,13 +296,14 @@ change_signalled
 verdict $? "saving sets the change signal" "saving did not set the change signal"
 
 # 2. The boxes start from the file, each from its own member; Tab reaches the
-#    second box.
+#    second box and then the third.
 mkdir -p "$settings_dir"
 printf '{"enable_homosolver": true, "enable_accentor": false}' >"$settings_file"
 open_dialog starts_from_the_file
-type_keys Tab space Return
-check_closed "Tab, Space, Enter"
-check_settings "a file with the stress marks off, then Tab, Space, Enter" false false
+type_keys Tab space Tab space Return
+check_closed "Tab, Space, Tab, Space, Enter"
+check_settings "a file with the stress marks off, then Tab, Space, Tab, Space, Enter" \
+    false false false
 change_signalled
 verdict $? "saving again sets the change signal" "saving again did not set the change signal"
 

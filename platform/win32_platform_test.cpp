@@ -689,7 +689,7 @@ TEST(AppData, IsTheRoamingFolderAndHoldsTheSettingsWithCrLf) {
             std::string("{\r\n  \"enable_accentor\": ") +
             (settings.enable_accentor ? "true" : "false") +
             ",\r\n  \"enable_homosolver\": " + (settings.enable_homosolver ? "true" : "false") +
-            "\r\n}\r\n";
+            ",\r\n  \"enable_reading\": true\r\n}\r\n";
         EXPECT_EQ(read_bytes(path_from_utf8(path)), expected);
         const RuntimeSettings loaded = load_settings_file();
         EXPECT_EQ(loaded.enable_accentor, settings.enable_accentor);
