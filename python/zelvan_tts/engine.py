@@ -234,7 +234,7 @@ class Engine:
                 return
             self._closing = True
         for stream in list(self._streams):
-            stream.close()
+            stream.close(CancelledError("The engine was closed", c.CANCELLED))
         with self._cond:
             while self._busy:
                 self._cancel_current()
@@ -456,7 +456,7 @@ class SpeechStream:
         return self
 
     def __next__(self):
-        if self._finished:
+        if self._finished and self._blocks.empty():
             raise StopIteration
         item = self._blocks.get()
         if item is _END or isinstance(item, BaseException):
@@ -476,14 +476,21 @@ class SpeechStream:
     def __del__(self):
         self.close()
 
-    def close(self):
+    def close(self, _reason=_END):
         """Stops the synthesis if it still runs and waits for its thread."""
         if self._finished:
             return
-        self._finished = True
         self._stop.set()
         engine = self._engine
         with engine._cond:
             engine._cancel_current(self._token)
         if threading.current_thread() is not self._thread:
             self._thread.join()
+        # A reader waiting on another thread learns that the stream ended.
+        while True:
+            try:
+                self._blocks.get_nowait()
+            except queue.Empty:
+                break
+        self._blocks.put_nowait(_reason)
+        self._finished = True
