@@ -42,11 +42,15 @@ def test_speak(engine, tmp_path, text, expected):
         assert wav.getnframes() == len(speech.audio)
 
 
-def test_speak_without_numpy_gives_bytes(engine, monkeypatch):
-    expected = engine.speak("Привет.").audio
+def test_speak_without_numpy_gives_bytes(engine, monkeypatch, tmp_path):
+    expected = engine.speak("Привет.")
+    expected.write_wav(tmp_path / "numpy.wav")
     monkeypatch.setattr(engine_module, "numpy", None)
-    audio = engine.speak("Привет.").audio
-    assert isinstance(audio, bytes) and audio == expected.tobytes()
+    speech = engine.speak("Привет.")
+    assert isinstance(speech.audio, bytes) and speech.audio == expected.audio.tobytes()
+    assert speech.duration == expected.duration
+    speech.write_wav(tmp_path / "bytes.wav")
+    assert (tmp_path / "bytes.wav").read_bytes() == (tmp_path / "numpy.wav").read_bytes()
 
 
 def test_stream_gives_the_audio_and_words_of_speak(engine):

@@ -11,10 +11,11 @@ import bisect
 import ctypes
 import os
 import queue
+import sys
 import threading
 import wave
 import weakref
-from typing import List, NamedTuple, Optional
+from typing import List, NamedTuple
 
 from . import _c_api as c
 from .errors import CancelledError, InvalidArgumentError, from_status
@@ -72,7 +73,7 @@ class Speech(NamedTuple):
 
 
 def _sample_count(audio):
-    return len(audio) if numpy is not None and isinstance(audio, numpy.ndarray) else len(audio) // 4
+    return len(audio) // 4 if isinstance(audio, (bytes, bytearray)) else len(audio)
 
 
 def write_wav(path, audio, sample_rate=SAMPLE_RATE):
@@ -85,7 +86,7 @@ def write_wav(path, audio, sample_rate=SAMPLE_RATE):
         floats = array.array("f")
         floats.frombytes(bytes(audio))
         pcm_array = array.array("h", (int(max(-1.0, min(1.0, x)) * 32767.0) for x in floats))
-        if pcm_array.itemsize != 2 or array.array("h", [1]).tobytes() != b"\x01\x00":
+        if sys.byteorder == "big":
             pcm_array.byteswap()
         pcm = pcm_array.tobytes()
     with wave.open(os.fspath(path), "wb") as out:
