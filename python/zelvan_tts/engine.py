@@ -81,11 +81,12 @@ def write_wav(path, audio, sample_rate=SAMPLE_RATE):
     if numpy is not None:
         samples = numpy.frombuffer(audio, numpy.float32) if isinstance(audio, (bytes, bytearray)) \
             else numpy.asarray(audio, numpy.float32)
-        pcm = (numpy.clip(samples, -1.0, 1.0) * 32767.0).astype("<i2").tobytes()
+        scaled = numpy.clip(samples.astype(numpy.float64), -1.0, 1.0) * 32767.0
+        pcm = numpy.rint(scaled).astype("<i2").tobytes()
     else:
         floats = array.array("f")
         floats.frombytes(bytes(audio))
-        pcm_array = array.array("h", (int(max(-1.0, min(1.0, x)) * 32767.0) for x in floats))
+        pcm_array = array.array("h", (round(max(-1.0, min(1.0, x)) * 32767.0) for x in floats))
         if sys.byteorder == "big":
             pcm_array.byteswap()
         pcm = pcm_array.tobytes()
