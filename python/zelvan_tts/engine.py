@@ -235,6 +235,7 @@ class Engine:
             if self._handle is None or self._closing:
                 return
             self._closing = True
+            self._cancel_current()
         for stream in list(self._streams):
             stream.close(CancelledError("The engine was closed", c.CANCELLED))
         with self._cond:
@@ -296,10 +297,11 @@ class Engine:
         """Speaks `text` (an SSML document when `ssml`) and returns a Speech:
         the audio, the words with their times and, for SSML, the marks."""
         blocks, words, marks = [], [], []
+        prepared = self._prepare(text, voice, speed, pitch, volume, ssml)
         self._enter()
         try:
-            self._synthesize(text, voice, speed, pitch, volume, ssml, blocks.append,
-                             words.append, marks.append, threading.Event(), object())
+            self._synthesize(prepared, blocks.append, words.append, marks.append,
+                             threading.Event(), object())
         finally:
             self._leave()
         if numpy is not None:
@@ -314,9 +316,15 @@ class Engine:
         speech goes (a sentence's words come before its audio). Closing it
         early (close(), leaving a `with` block, dropping it) stops the
         synthesis."""
-        return SpeechStream(self, text, voice, speed, pitch, volume, ssml)
+        return SpeechStream(self, self._prepare(text, voice, speed, pitch, volume, ssml))
 
-    def _request(self, voice, speed, pitch, volume):
+    def _prepare(self, text, voice, speed, pitch, volume, ssml):
+        """What a synthesis needs, checked before it starts: the text and
+        its offsets, the request and the input format."""
+        if not isinstance(text, str):
+            raise TypeError("text must be a str")
+        if ssml and not hasattr(self._lib, "zelvan_tts_synthesize_with_options"):
+            raise InvalidArgumentError("This library does not read SSML")
         request = self._lib.zelvan_tts_default_request()
         if isinstance(voice, str):
             index = self._lib.zelvan_tts_find_voice(voice.encode("utf-8"))
@@ -326,16 +334,13 @@ class Engine:
         elif voice is not None:
             request.voice = int(voice)
         request.speed, request.pitch, request.volume = speed, pitch, volume
-        return request
+        return _Offsets(text), request, c.INPUT_SSML if ssml else c.INPUT_TEXT
 
-    def _synthesize(self, text, voice, speed, pitch, volume, ssml, on_audio, on_word, on_mark,
-                    stop, token):
+    def _synthesize(self, prepared, on_audio, on_word, on_mark, stop, token):
         """Runs one synthesis on the calling thread: on_audio receives each
         block, on_word each Word, on_mark each Mark; `stop` set stops it."""
-        if not isinstance(text, str):
-            raise TypeError("text must be a str")
-        request = self._request(voice, speed, pitch, volume)
-        offsets = _Offsets(text)
+        offsets, request, input_format = prepared
+        text = offsets.text
         failure = []  # an exception raised inside a callback
 
         def guarded(function):
@@ -376,8 +381,6 @@ class Engine:
         audio_fn, word_fn, event_fn = c.AUDIO_FN(audio), c.WORD_FN(word), c.EVENT_FN(event)
         callbacks = c.Callbacks(audio_fn, word_fn, None)
         with_options = getattr(self._lib, "zelvan_tts_synthesize_with_options", None)
-        if ssml and with_options is None:
-            raise InvalidArgumentError("This library does not read SSML")
 
         with self._serial:
             with self._cond:
@@ -387,7 +390,7 @@ class Engine:
                     status = c.CANCELLED
                 elif with_options is not None:
                     options = c.SynthesisOptions(ctypes.sizeof(c.SynthesisOptions), event_fn, None,
-                                                 c.INPUT_SSML if ssml else c.INPUT_TEXT)
+                                                 input_format)
                     status = with_options(self._handle, offsets.data, len(offsets.data),
                                           ctypes.byref(request), ctypes.byref(callbacks),
                                           ctypes.byref(options))
@@ -411,7 +414,7 @@ class Engine:
 _END = object()
 
 
-def _stream_worker(engine, args, blocks, words, marks, stop, token):
+def _stream_worker(engine, prepared, blocks, words, marks, stop, token):
     # Holds no reference to its SpeechStream, so that dropping the stream
     # closes it.
     def put(item):
@@ -425,7 +428,7 @@ def _stream_worker(engine, args, blocks, words, marks, stop, token):
 
     outcome = _END
     try:
-        engine._synthesize(*args, put, words.append, marks.append, stop, token)
+        engine._synthesize(prepared, put, words.append, marks.append, stop, token)
     except BaseException as e:
         outcome = e
     finally:
@@ -438,7 +441,8 @@ class SpeechStream:
 
     _finished = True  # until the worker runs
 
-    def __init__(self, engine, text, voice, speed, pitch, volume, ssml):
+    def __init__(self, engine, prepared):
+        self._close_lock = threading.Lock()
         self.words: List[Word] = []
         self.marks: List[Mark] = []
         self._engine = engine
@@ -449,7 +453,7 @@ class SpeechStream:
         engine._streams.add(self)
         self._thread = threading.Thread(
             target=_stream_worker, daemon=True, name="zelvan_tts stream",
-            args=(engine, (text, voice, speed, pitch, volume, ssml), self._blocks, self.words,
+            args=(engine, prepared, self._blocks, self.words,
                   self.marks, self._stop, self._token))
         self._finished = False
         self._thread.start()
@@ -480,8 +484,11 @@ class SpeechStream:
 
     def close(self, _reason=_END):
         """Stops the synthesis if it still runs and waits for its thread."""
-        if self._finished:
-            return
+        with self._close_lock:
+            if not self._finished:
+                self._close(_reason)
+
+    def _close(self, reason):
         self._stop.set()
         engine = self._engine
         with engine._cond:
@@ -494,5 +501,5 @@ class SpeechStream:
                 self._blocks.get_nowait()
             except queue.Empty:
                 break
-        self._blocks.put_nowait(_reason)
+        self._blocks.put_nowait(reason)
         self._finished = True
