@@ -348,10 +348,15 @@ int run_say(const std::vector<std::string>& args) {
     if (!replies.done) return fail("lost the connection to the server");
     // Ctrl-C stops the player too; that is no failure of its own.
     if (!player_error.empty() && !interrupted) return fail(player_error);
-    if (!options.timings.empty() &&
-        !write_timings(options.timings, *options.text, timed_words(options, replies),
-                       replies.times)) {
-        return fail("cannot write " + options.timings);
+    if (!options.timings.empty()) {
+        const std::vector<LabelledWord> words = timed_words(options, replies);
+        if (words.size() != replies.times.size()) {
+            std::cerr << "zelvan_tts: " << replies.times.size() << " words timed but "
+                      << words.size() << " labelled; a word without a label points at the "
+                      << "whole text\n";
+        }
+        if (!write_timings(options.timings, *options.text, words, replies.times))
+            return fail("cannot write " + options.timings);
     }
     if (outputs.wav) {
         std::cerr << "wrote " << options.output.value_or("speech.wav") << " ("
