@@ -17,6 +17,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ptrace.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,11 +78,13 @@ void relay(PipeListener& listener, const std::string& server_pipe,
 }
 
 // Milliseconds from a Synthesize of `text` to its SynthesisDone; -1 on failure.
-double synthesis_ms(const std::string& server_pipe, const std::string& text) {
+double synthesis_ms(const std::string& server_pipe, const std::string& text,
+                    std::uint32_t flags = 0) {
     auto pipe = connect_pipe(server_pipe);
     if (!pipe) return -1;
     ReqSynth request;
     request.speaker_id = 20;
+    request.flags = flags;
     const auto payload = encode_req_synth(request, text);
     const auto start = Clock::now();
     if (!send_message(*pipe, MessageType::Synthesize, payload.data(), payload.size())) return -1;
@@ -97,8 +100,9 @@ double synthesis_ms(const std::string& server_pipe, const std::string& text) {
 
 // Runs `args` to its end, its output discarded, traced so that its peak
 // resident memory (VmHWM) is read as it exits. Milliseconds, or -1 when it
-// failed; the peak in MiB goes to `peak`.
-double run(std::vector<std::string> args, double& peak) {
+// failed; the peak in MiB goes to `peak`, its processor time (user and
+// system) in milliseconds to `cpu`.
+double run(std::vector<std::string> args, double& peak, double& cpu) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -117,7 +121,8 @@ double run(std::vector<std::string> args, double& peak) {
     ptrace(PTRACE_SETOPTIONS, pid, nullptr, reinterpret_cast<void*>(PTRACE_O_TRACEEXIT));
     ptrace(PTRACE_CONT, pid, nullptr, nullptr);
     peak = -1;
-    while (waitpid(pid, &status, 0) == pid && WIFSTOPPED(status)) {
+    struct rusage usage {};
+    while (wait4(pid, &status, 0, &usage) == pid && WIFSTOPPED(status)) {
         if (status >> 8 == (SIGTRAP | PTRACE_EVENT_EXIT << 8)) {
             std::ifstream in("/proc/" + std::to_string(pid) + "/status");
             for (std::string line; std::getline(in, line);)
@@ -127,6 +132,8 @@ double run(std::vector<std::string> args, double& peak) {
         ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<long>(signal)));
     }
     const double ms = ms_since(start);
+    const auto to_ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    cpu = to_ms(usage.ru_utime) + to_ms(usage.ru_stime);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
 }
 
@@ -182,11 +189,15 @@ int main(int argc, char** argv) {
               << "peak resident memory. Server: the demo voice, stages as the settings default.\n"
               << "Before word spans, `say --timings` labelled the words itself: the text steps\n"
               << "again, the user's dictionary read afresh. Run by `say_timings_bench`.\n\n"
-              << "| text | `say` | labels from | beyond the server | peak memory |\n"
-              << "|---|---|---|---|---|\n";
+              << "`say`'s own processor time is the steadier figure: the wall time beyond the\n"
+              << "server is a difference of two runs of the server and carries its spread.\n"
+              << "Last column: the server's synthesis when it is asked for word spans, against\n"
+              << "the same synthesis without them.\n\n"
+              << "| text | `say` | labels from | processor time of `say` | wall time beyond the server | peak memory | server with spans / without |\n"
+              << "|---|---|---|---|---|---|---|\n";
     bool failed = false;
     for (const auto& [name, text] : {std::pair<std::string, std::string>{"one sentence", russian_text(1)},
-                                     {"10 KB Russian", russian_text(10000)}}) {
+                                     {"4 KB Russian", russian_text(4000)}}) {
         synthesis_ms(server_pipe, text);  // the first synthesis loads the stage models
         const struct {
             const char* args;
@@ -203,18 +214,23 @@ int main(int argc, char** argv) {
                 args.push_back(json);
             }
             args.push_back(text);
-            std::vector<double> beyond, peaks;
+            std::vector<double> beyond, peaks, cpus, with_spans, without;
             for (int r = 0; r < 7; ++r) {
                 const double synthesis = synthesis_ms(server_pipe, text);
-                double peak = -1;
-                const double whole = run(args, peak);
+                double peak = -1, cpu = -1;
+                const double whole = run(args, peak, cpu);
                 if (synthesis < 0 || whole < 0 || peak < 0) failed = true;
                 beyond.push_back(whole - synthesis);
                 peaks.push_back(peak);
+                cpus.push_back(cpu);
+                without.push_back(synthesis);
+                with_spans.push_back(synthesis_ms(server_pipe, text, kWantWordSpans));
             }
             char line[512];
-            std::snprintf(line, sizeof line, "| %s | `say %s` | %s | %.1f ms | %.1f MiB |\n",
-                          name.c_str(), m.args, m.labels, median(beyond), median(peaks));
+            std::snprintf(line, sizeof line,
+                          "| %s | `say %s` | %s | %.1f ms | %.1f ms | %.1f MiB | %.2f |\n",
+                          name.c_str(), m.args, m.labels, median(cpus), median(beyond),
+                          median(peaks), median(with_spans) / median(without));
             std::cout << line;
         }
     }
