@@ -3,7 +3,7 @@
 #include "accentor/stress_marks.h"
 #include "accentor/stress_models_root.h"
 #include "accentor/torch_stress_model.h"
-#include "tools/data_file_writer.h"
+#include "core/data_file_writer.h"
 #include "tools/test_accentor_models.h"
 
 #include <torch/script.h>

@@ -1093,6 +1093,12 @@ int main(int argc, char** argv) {
     // The picture of a held-out sentence lies beside the report.
     voice_quality(bin, fs::path(output).parent_path() / "recorded_voice.png");
     const std::string reading_table = reading(bin);
+    std::string say_timings;  // what say --timings adds, a section of say_timings_bench
+    if (FILE* p = popen(("'" + (bin / "say_timings_bench").string() + "' 2>/dev/null").c_str(), "r")) {
+        char b[4096];
+        for (std::size_t n; (n = std::fread(b, 1, sizeof b, p)) > 0;) say_timings.append(b, n);
+        if (pclose(p) != 0) say_timings = "## What `zelvan_tts say --timings` adds\n\nsay_timings_bench failed.\n";
+    }
     fs::remove_all(work);
 
     std::ofstream out(output);
@@ -1114,6 +1120,7 @@ int main(int argc, char** argv) {
             << "same phonemes, vowel reduction, stress and voicing set aside. Run by `reading_bench`.\n\n"
             << reading_table;
     }
+    if (!say_timings.empty()) out << "\n" << say_timings;
     std::cerr << "wrote " << output << "\n";
     return 0;
 }

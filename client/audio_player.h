@@ -5,6 +5,8 @@
 // server gives up on a client that stops reading for 30 s.
 #pragma once
 
+#include "platform/process_launch.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -42,8 +44,7 @@ public:
 private:
     void feed();
 
-    int pid_ = -1;
-    int input_ = -1;  // the write end of the player's standard input
+    PipedProcess process_;
     std::mutex lock_;
     std::condition_variable ready_;
     std::deque<std::vector<std::uint8_t>> queue_;

@@ -3,6 +3,7 @@
 #include "client/server_commands.h"
 #include "core/settings.h"
 #include "platform/utf8_path.h"
+#include "shared/symbols/code_points.h"
 #include "text/user_dictionary.h"
 
 #include <filesystem>
@@ -47,11 +48,6 @@ std::optional<Arguments> parse_arguments(const std::vector<std::string>& args, s
         }
     }
     return parsed;
-}
-
-std::string lower_ascii(std::string s) {
-    for (char& c : s) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    return s;
 }
 
 bool is_blank_line(const std::string& line) {
@@ -136,7 +132,7 @@ int add_entry(const Arguments& args, std::ostream& out, std::ostream& err) {
         err << "zelvan_tts: dict add needs a WORD and its REPLACEMENT\n";
         return kExitUsage;
     }
-    const std::string lang_name = lower_ascii(args.lang.value_or("ru"));
+    const std::string lang_name = ascii_lower(args.lang.value_or("ru"));
     const std::string lang = dictionary_language(lang_name);
     if (lang.empty()) {
         err << "zelvan_tts: no voice speaks \"" << lang_name << "\" (use ru, uk, be, kk, ...)\n";

@@ -77,6 +77,7 @@ TEST_F(Say, StartsTheServerWritesTheWavAndTheWordTimes) {
     std::ifstream in(path("a.json"));
     const auto timings = nlohmann::json::parse(in);
     ASSERT_EQ(timings.size(), 3u);
+    EXPECT_EQ(r.err.find("no word spans"), std::string::npos) << "the server said what it spoke";
     EXPECT_EQ(timings[0]["word"], "Да.");
     EXPECT_EQ(timings[1]["word"], "Нет,");
     EXPECT_EQ(timings[2]["word"], "пять.");
@@ -107,6 +108,34 @@ TEST_F(Say, StartsTheServerWritesTheWavAndTheWordTimes) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(gone);
+}
+
+TEST_F(Say, LabelsTheWordsItselfForAServerWithoutWordSpans) {
+    // A server of before word spans: it reads no flags and answers with
+    // the word times alone.
+    int error = 0;
+    auto listener = PipeListener::listen(object_name(NamedObject::Pipe), error);
+    ASSERT_TRUE(listener && listener->prepare(error));
+    std::thread old_server([&] {
+        auto client = listener->accept(20000, error);
+        MessageHeader header{};
+        std::vector<std::uint8_t> request;
+        if (!client || !read_message(*client, header, request)) return;
+        const auto done = encode_timestamps({{0.0f, 0.05f}, {0.05f, 0.1f}, {0.1f, 0.17f}});
+        send_message(*client, MessageType::SynthesisDone, done.data(), done.size());
+        read_message(*client, header, request);  // until the client hangs up
+    });
+    const Output r = zelvan_tts("say -o '" + path("o.wav") + "' --timings '" + path("o.json") +
+                                "' 'Да. Нет, 5.'");
+    old_server.join();
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find("the server sent no word spans"), std::string::npos) << r.err;
+    std::ifstream in(path("o.json"));
+    const auto timings = nlohmann::json::parse(in);
+    ASSERT_EQ(timings.size(), 3u);
+    EXPECT_EQ(timings[1]["word"], "Нет,");
+    EXPECT_EQ(timings[2]["word"], "пять.");
+    EXPECT_EQ(timings[2]["offset"], 14);
 }
 
 TEST_F(Say, ReportsServerErrorsAndBadArguments) {

@@ -3,17 +3,16 @@
 #include "client/audio_player.h"
 #include "client/server_connection.h"
 #include "client/voice_choice.h"
-#include "shared/audio/wav_writer.h"
 #include "client/word_labels.h"
 #include "core/settings.h"
-#include "platform/utf8_path.h"
-#include "text/user_dictionary.h"
-#include "engine/model_constants.h"
 #include "engine/text_chunks.h"
-#include "engine/word_timestamps.h"
 #include "platform/local_pipe.h"
+#include "platform/utf8_path.h"
 #include "protocol/protocol.h"
+#include "shared/audio/wav_writer.h"
+#include "shared/symbols/model_constants.h"
 #include "shared/symbols/speakers.h"
+#include "text/user_dictionary.h"
 
 #include <nlohmann/json.hpp>
 
@@ -161,6 +160,145 @@ bool receive(PipeConnection& pipe, MessageHeader& header, std::vector<std::uint8
     return read_message(pipe, header, payload);
 }
 
+// Where the audio goes: a WAV file, standard output, a player, or several.
+struct SayOutputs {
+    std::unique_ptr<WavWriter> wav;
+    std::unique_ptr<AudioPlayer> player;
+    bool raw = false;
+    bool progress = false;  // seconds received, shown on a terminal
+};
+
+// Opens what the options ask for; an error text, empty when all opened.
+std::string open_outputs(const SayOptions& options,
+                         const std::optional<std::vector<std::string>>& player_command,
+                         SayOutputs& outputs) {
+    try {
+        if (!options.raw && (options.output || !options.play)) {
+            outputs.wav =
+                std::make_unique<WavWriter>(options.output.value_or("speech.wav"), kSampleRate);
+        }
+        if (player_command) outputs.player = std::make_unique<AudioPlayer>(*player_command);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    outputs.raw = options.raw;
+    outputs.progress = stderr_is_terminal() &&
+                       split_into_chunk_spans(*options.text, kMaxChunkChars).size() >
+                           kQuietSentences;
+    return {};
+}
+
+// Everything the server answered to one Synthesize.
+struct SayReplies {
+    std::vector<WordTimestamp> times;
+    std::optional<std::vector<SpokenWordSpan>> spans;  // when the server sent them
+    std::optional<ErrorReply> error;
+    std::size_t samples = 0;
+    bool done = false;  // SynthesisDone or Error arrived
+};
+
+// Hands one AudioChunk to every output. Stops the synthesis when the player
+// is gone and nothing else wants the audio.
+void take_audio(PipeConnection& pipe, const std::vector<std::uint8_t>& payload,
+                SayOutputs& outputs, bool& player_stopped, bool& cancel_sent,
+                SayReplies& replies) {
+    if (payload.size() < 4) return;
+    const std::size_t n = std::min<std::size_t>(get_u32(payload.data()), (payload.size() - 4) / 2);
+    const std::uint8_t* pcm = payload.data() + 4;  // little-endian, as files want
+    if (outputs.wav) {
+        std::vector<std::int16_t> samples(n);
+        for (std::size_t k = 0; k < n; ++k) samples[k] = static_cast<std::int16_t>(get_u16(pcm + 2 * k));
+        outputs.wav->write(samples.data(), n);
+    }
+    if (outputs.raw) {
+        std::fwrite(pcm, 2, n, stdout);
+        std::fflush(stdout);
+    }
+    if (outputs.player && !outputs.player->play(pcm, 2 * n) && !player_stopped) {
+        // Nobody hears the rest: stop unless a file still wants it.
+        player_stopped = true;
+        if (!outputs.wav && !outputs.raw && !cancel_sent) {
+            cancel_sent = send_message(pipe, MessageType::Cancel, nullptr, 0);
+        }
+    }
+    replies.samples += n;
+    if (outputs.progress) {
+        std::fprintf(stderr, "\r%.1f s of audio written",
+                     static_cast<double>(replies.samples) / kSampleRate);
+    }
+}
+
+// Reads the replies of one synthesis until its last message or a lost
+// connection, passing the audio on as it arrives.
+SayReplies receive_synthesis(PipeConnection& pipe, SayOutputs& outputs) {
+    SayReplies replies;
+    bool player_stopped = false;
+    bool cancel_sent = false;
+    MessageHeader header{};
+    std::vector<std::uint8_t> payload;
+    while (!replies.done && receive(pipe, header, payload, cancel_sent)) {
+        switch (static_cast<MessageType>(header.type)) {
+            case MessageType::AudioChunk:
+                take_audio(pipe, payload, outputs, player_stopped, cancel_sent, replies);
+                break;
+            case MessageType::WordSpans:
+                replies.spans = decode_word_spans(payload.data(), payload.size());
+                break;
+            case MessageType::SynthesisDone:
+                replies.times = decode_timestamps(payload.data(), payload.size());
+                replies.done = true;
+                break;
+            case MessageType::Error:
+                replies.error = decode_error(payload.data(), payload.size());
+                if (!replies.error) replies.error = ErrorReply{0, "unreadable error reply"};
+                replies.done = true;
+                break;
+            default:
+                break;
+        }
+    }
+    if (outputs.progress && replies.samples > 0) std::fprintf(stderr, "\n");
+    return replies;
+}
+
+// Closes the file and waits for the player. An error text for the file; a
+// player's failure goes to `player_error`.
+std::string finish_outputs(SayOutputs& outputs, std::string& player_error) {
+    if (outputs.wav) {
+        try {
+            outputs.wav->finish();
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+    }
+    if (outputs.player) {
+        try {
+            outputs.player->finish();  // once everything is played
+        } catch (const std::exception& e) {
+            player_error = e.what();
+        }
+    }
+    return {};
+}
+
+// The timed words, labelled with the caller's text. The server says what it
+// spoke; a server that does not (it predates word spans) leaves the client
+// to walk the text as the server would, which may not match what was spoken
+// when the server holds another dictionary or other settings.
+std::vector<LabelledWord> timed_words(const SayOptions& options, const SayReplies& replies) {
+    std::vector<LabelledWord> words;
+    if (replies.spans) {
+        for (const SpokenWordSpan& w : *replies.spans)
+            words.push_back({without_stress_marks(w.word), w.offset, w.length});
+        return words;
+    }
+    std::cerr << "zelvan_tts: the server sent no word spans (it is older than this "
+                 "program); the words are labelled here and may differ from what was spoken\n";
+    const UserDictionary dictionary = UserDictionary::load(path_from_utf8(dictionary_file_path()));
+    return label_words(*options.text, speakers[options.voice].lang, &dictionary,
+                       load_settings_file().enable_reading);
+}
+
 }  // namespace
 
 int run_say(const std::vector<std::string>& args) {
@@ -188,116 +326,42 @@ int run_say(const std::vector<std::string>& args) {
     std::string error;
     const auto pipe = connect_to_server(true, error);
     if (!pipe) return fail(error);
+    SayOutputs outputs;
+    if (const std::string e = open_outputs(options, player_command, outputs); !e.empty())
+        return fail(e);
 
-    std::unique_ptr<WavWriter> wav;
-    std::unique_ptr<AudioPlayer> player;
-    try {
-        if (!options.raw && (options.output || !options.play)) {
-            wav = std::make_unique<WavWriter>(options.output.value_or("speech.wav"), kSampleRate);
-        }
-        if (player_command) player = std::make_unique<AudioPlayer>(*player_command);
-    } catch (const std::exception& e) {
-        return fail(e.what());
-    }
-    const bool progress = stderr_is_terminal() &&
-                          split_into_chunk_spans(*options.text, kMaxChunkChars).size() >
-                              kQuietSentences;
-
+    // Word spans only when they are wanted: a request without the flag is
+    // the one every server knows.
+    if (!options.timings.empty()) options.request.flags |= kWantWordSpans;
     const auto request = encode_req_synth(options.request, *options.text);
     if (!send_message(*pipe, MessageType::Synthesize, request.data(), request.size())) {
         return fail("could not send the request to the server");
     }
+    const SayReplies replies = receive_synthesis(*pipe, outputs);
 
-    std::vector<WordTimestamp> times;
-    std::optional<ErrorReply> server_error;
-    std::size_t samples_received = 0;
-    bool player_stopped = false;
-    bool cancel_sent = false;
-    bool done = false;
-    MessageHeader header{};
-    std::vector<std::uint8_t> payload;
-    while (!done && receive(*pipe, header, payload, cancel_sent)) {
-        switch (static_cast<MessageType>(header.type)) {
-            case MessageType::AudioChunk: {
-                if (payload.size() < 4) break;
-                const std::size_t n =
-                    std::min<std::size_t>(get_u32(payload.data()), (payload.size() - 4) / 2);
-                const std::uint8_t* pcm = payload.data() + 4;  // little-endian, as files want
-                if (wav) {
-                    std::vector<std::int16_t> samples(n);
-                    for (std::size_t k = 0; k < n; ++k) {
-                        samples[k] = static_cast<std::int16_t>(get_u16(pcm + 2 * k));
-                    }
-                    wav->write(samples.data(), n);
-                }
-                if (options.raw) {
-                    std::fwrite(pcm, 2, n, stdout);
-                    std::fflush(stdout);
-                }
-                if (player && !player->play(pcm, 2 * n) && !player_stopped) {
-                    // Nobody hears the rest: stop unless a file still wants it.
-                    player_stopped = true;
-                    if (!wav && !options.raw && !cancel_sent) {
-                        cancel_sent = send_message(*pipe, MessageType::Cancel, nullptr, 0);
-                    }
-                }
-                samples_received += n;
-                if (progress) {
-                    std::fprintf(stderr, "\r%.1f s of audio written",
-                                 static_cast<double>(samples_received) / kSampleRate);
-                }
-                break;
-            }
-            case MessageType::SynthesisDone:
-                times = decode_timestamps(payload.data(), payload.size());
-                done = true;
-                break;
-            case MessageType::Error:
-                server_error = decode_error(payload.data(), payload.size());
-                if (!server_error) server_error = ErrorReply{0, "unreadable error reply"};
-                done = true;
-                break;
-            default:
-                break;
-        }
-    }
-    if (progress && samples_received > 0) std::fprintf(stderr, "\n");
-
-    if (wav) {
-        try {
-            wav->finish();
-        } catch (const std::exception& e) {
-            return fail(e.what());
-        }
-    }
     std::string player_error;
-    if (player) {
-        try {
-            player->finish();  // once everything is played
-        } catch (const std::exception& e) {
-            player_error = e.what();
-        }
+    if (const std::string e = finish_outputs(outputs, player_error); !e.empty()) return fail(e);
+    if (replies.error) {
+        return fail("server error " + std::to_string(replies.error->code) +
+                    (replies.error->message.empty() ? "" : ": " + replies.error->message));
     }
-    if (server_error) {
-        return fail("server error " + std::to_string(server_error->code) +
-                    (server_error->message.empty() ? "" : ": " + server_error->message));
-    }
-    if (!done) return fail("lost the connection to the server");
+    if (!replies.done) return fail("lost the connection to the server");
     // Ctrl-C stops the player too; that is no failure of its own.
     if (!player_error.empty() && !interrupted) return fail(player_error);
     if (!options.timings.empty()) {
-        // The server read the same dictionary file for this text.
-        const UserDictionary dictionary =
-            UserDictionary::load(path_from_utf8(dictionary_file_path()));
-        const auto words = label_words(*options.text, speakers[options.voice].lang, &dictionary,
-                                       load_settings_file().enable_reading);
-        if (!write_timings(options.timings, *options.text, words, times))
+        const std::vector<LabelledWord> words = timed_words(options, replies);
+        if (words.size() != replies.times.size()) {
+            std::cerr << "zelvan_tts: " << replies.times.size() << " words timed but "
+                      << words.size() << " labelled; a word without a label points at the "
+                      << "whole text\n";
+        }
+        if (!write_timings(options.timings, *options.text, words, replies.times))
             return fail("cannot write " + options.timings);
     }
-    if (wav) {
+    if (outputs.wav) {
         std::cerr << "wrote " << options.output.value_or("speech.wav") << " ("
-                  << static_cast<double>(wav->samples_written()) / kSampleRate << " s, "
-                  << times.size() << " words)\n";
+                  << static_cast<double>(outputs.wav->samples_written()) / kSampleRate << " s, "
+                  << replies.times.size() << " words)\n";
     }
     return interrupted ? kExitInterrupted : 0;
 }

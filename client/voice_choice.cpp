@@ -1,10 +1,9 @@
 #include "client/voice_choice.h"
 
-#include "engine/model_constants.h"
+#include "shared/symbols/model_constants.h"
 #include "shared/symbols/code_points.h"
 #include "shared/symbols/speakers.h"
 
-#include <algorithm>
 #include <charconv>
 
 namespace zelvan_tts {
@@ -17,19 +16,7 @@ std::optional<int> parse_voice(std::string_view argument) {
         if (index >= 0 && index < kSpeakerCount) return index;
         return std::nullopt;
     }
-    const auto same = [](std::string_view a, std::string_view b) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return a.size() == b.size() &&
-               std::equal(a.begin(), a.end(), b.begin(),
-                          [&](char x, char y) { return lower(x) == lower(y); });
-    };
-    for (const SpeakerInfo& s : speakers) {
-        const std::string display = utf16_to_utf8(s.display_name);
-        const std::string_view given = std::string_view(display).substr(0, display.find(" ("));
-        if (same(argument, s.speaker_name) || same(argument, display) || same(argument, given))
-            return s.model_speaker_id;
-    }
-    return std::nullopt;
+    return find_voice(argument);
 }
 
 std::string unknown_voice_message(std::string_view argument) {

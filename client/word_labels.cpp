@@ -14,17 +14,11 @@
 
 namespace zelvan_tts {
 
-namespace {
-
-// A word the reader marked ("Стар+инный") is shown as written without the
-// mark; a "+" that is a word of its own stays.
 std::string without_stress_marks(std::string word) {
     std::string bare = word;
     bare.erase(std::remove(bare.begin(), bare.end(), '+'), bare.end());
     return bare.empty() ? word : bare;
 }
-
-}  // namespace
 
 std::vector<LabelledWord> label_words(std::string_view text, std::string_view lang,
                                       const UserDictionary* dictionary, bool reading) {

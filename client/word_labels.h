@@ -1,9 +1,10 @@
-// The words a synthesis times, labelled with the caller's own text. The
-// server sends one start and end per spoken word and nothing else; the
-// client finds the words by walking the text as the server does: the same
-// blocks, numbers spelled out, other scripts transliterated, the same
-// chunks. The homograph and stress steps are left out: they only change
-// letters and add stress marks inside words, so the words stay the same.
+// The words a synthesis times, labelled with the caller's own text. A server
+// that sends word spans says this itself; for one that sends only a start
+// and end per spoken word, the client finds the words by walking the text
+// as the server does: the same blocks, numbers spelled out, other scripts
+// transliterated, the same chunks. The homograph and stress steps are left
+// out: they only change letters and add stress marks inside words, so the
+// words stay the same.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +21,10 @@ struct LabelledWord {
 };
 
 class UserDictionary;
+
+// A word as spoken ("Стар+инный") shown as written, without its stress
+// marks; a "+" that is a word of its own stays.
+std::string without_stress_marks(std::string word);
 
 // The words of `text` spoken by a voice of language `lang` (ISO 639-3), in
 // the order the server times them, the user's `dictionary` applied as the

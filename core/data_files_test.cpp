@@ -2,7 +2,7 @@
 
 #include "core/program_key.h"
 #include "platform/aes.h"
-#include "tools/data_file_writer.h"
+#include "core/data_file_writer.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 
 #include "platform/utf8_path.h"
 #include "shared/symbols/symbols.h"
-#include "tools/torchscript_packing.h"
+#include "core/module_packing.h"
 
 #include <torch/script.h>
 

@@ -6,7 +6,7 @@
 #include "engine/model_constants.h"
 #include "engine/voice_model.h"
 #include "shared/symbols/symbols.h"
-#include "tools/torchscript_packing.h"
+#include "core/module_packing.h"
 
 #include <gtest/gtest.h>
 #include <torch/script.h>

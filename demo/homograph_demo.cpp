@@ -2,8 +2,8 @@
 
 #include "platform/utf8_path.h"
 #include "shared/symbols/code_points.h"
-#include "tools/data_file_writer.h"
-#include "tools/torchscript_packing.h"
+#include "core/data_file_writer.h"
+#include "core/module_packing.h"
 
 #include <torch/script.h>
 #include <nlohmann/json.hpp>

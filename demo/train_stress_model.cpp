@@ -8,8 +8,8 @@
 #include "demo/stress_features.h"
 #include "platform/utf8_path.h"
 #include "shared/symbols/code_points.h"
-#include "tools/data_file_writer.h"
-#include "tools/torchscript_packing.h"
+#include "core/data_file_writer.h"
+#include "core/module_packing.h"
 
 #include <torch/torch.h>
 

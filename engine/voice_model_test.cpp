@@ -2,7 +2,7 @@
 
 #include "core/data_files.h"
 #include "engine/model_constants.h"
-#include "tools/data_file_writer.h"
+#include "core/data_file_writer.h"
 #include "tools/test_models.h"
 
 #include <ATen/Parallel.h>

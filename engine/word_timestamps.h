@@ -1,6 +1,8 @@
 // Start and end of every spoken word, from the model's per-symbol times.
 #pragma once
 
+#include "shared/audio/word_timestamp.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -8,15 +10,6 @@
 #include <vector>
 
 namespace zelvan_tts {
-
-// One spoken word, in seconds of the delivered audio. The n-th record
-// belongs to the n-th word of the processed text. 8 bytes, start first: the
-// server sends it in this layout.
-struct WordTimestamp {
-    float start;
-    float end;
-};
-static_assert(sizeof(WordTimestamp) == 8, "sent on the wire as two floats");
 
 // Appends one record per word of the chunk. `times` holds the model's start
 // time of each id of the chunk's framed id sequence (seconds of the chunk's

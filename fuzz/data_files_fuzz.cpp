@@ -4,7 +4,7 @@
 // first, so that the gzip reader's inflation sees arbitrary bytes.
 #include "core/data_files.h"
 #include "fuzz/fuzz_support.h"
-#include "tools/data_file_writer.h"
+#include "core/data_file_writer.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "homosolver/homosolver.h"
 
 #include "homosolver/homograph_test_fixture.h"
-#include "tools/data_file_writer.h"
+#include "core/data_file_writer.h"
 #include "tools/test_homosolver_models.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 #include "protocol/protocol.h"
 
-#include "engine/word_timestamps.h"
 #include "platform/local_pipe.h"
 
 #include <cstring>
@@ -39,6 +38,7 @@ std::vector<std::uint8_t> encode_req_synth(const ReqSynth& request, std::string_
     put_f32(out.data() + 8, request.pitch);
     put_f32(out.data() + 12, request.volume);
     put_u32(out.data() + 16, static_cast<std::uint32_t>(text.size()));
+    put_u32(out.data() + 20, request.flags);
     if (!text.empty()) std::memcpy(out.data() + kReqSynthSize, text.data(), text.size());
     return out;
 }
@@ -51,6 +51,7 @@ std::optional<ReqSynth> decode_req_synth(const std::uint8_t* payload, std::size_
     r.pitch = get_f32(payload + 8);
     r.volume = get_f32(payload + 12);
     r.text_length = get_u32(payload + 16);
+    r.flags = get_u32(payload + 20);
     return r;
 }
 
@@ -85,6 +86,41 @@ std::vector<WordTimestamp> decode_timestamps(const std::uint8_t* payload, std::s
     std::vector<WordTimestamp> words(length / 8);
     for (std::size_t k = 0; k < words.size(); ++k) {
         words[k] = {get_f32(payload + 8 * k), get_f32(payload + 8 * k + 4)};
+    }
+    return words;
+}
+
+std::vector<std::uint8_t> encode_word_spans(const std::vector<SpokenWordSpan>& words) {
+    std::vector<std::uint8_t> out(4);
+    put_u32(out.data(), static_cast<std::uint32_t>(words.size()));
+    for (const SpokenWordSpan& w : words) {
+        const std::size_t at = out.size();
+        out.resize(at + 12 + w.word.size());
+        put_u32(out.data() + at, w.offset);
+        put_u32(out.data() + at + 4, w.length);
+        put_u32(out.data() + at + 8, static_cast<std::uint32_t>(w.word.size()));
+        if (!w.word.empty()) std::memcpy(out.data() + at + 12, w.word.data(), w.word.size());
+    }
+    return out;
+}
+
+std::optional<std::vector<SpokenWordSpan>> decode_word_spans(const std::uint8_t* payload,
+                                                             std::size_t length) {
+    if (length < 4) return std::nullopt;
+    const std::uint32_t count = get_u32(payload);
+    // Every record takes 12 bytes at least: a count beyond that is a lie.
+    if (count > (length - 4) / 12) return std::nullopt;
+    std::vector<SpokenWordSpan> words(count);
+    std::size_t at = 4;
+    for (SpokenWordSpan& w : words) {
+        if (length - at < 12) return std::nullopt;
+        w.offset = get_u32(payload + at);
+        w.length = get_u32(payload + at + 4);
+        const std::uint32_t size = get_u32(payload + at + 8);
+        at += 12;
+        if (size > length - at) return std::nullopt;
+        w.word.assign(reinterpret_cast<const char*>(payload + at), size);
+        at += size;
     }
     return words;
 }

@@ -3,6 +3,7 @@
 // by exactly that many payload bytes. No version, no magic, no checksum.
 #pragma once
 
+#include "shared/audio/word_timestamp.h"
 #include "shared/bytes/little_endian.h"
 
 #include <cstddef>
@@ -15,7 +16,6 @@
 namespace zelvan_tts {
 
 class PipeConnection;
-struct WordTimestamp;
 
 enum class MessageType : std::uint32_t {
     GetInfo = 1,
@@ -29,6 +29,9 @@ enum class MessageType : std::uint32_t {
     SynthesisDone = 103,
     Error = 104,
     Report = 105,  // UTF-8 lines, each ending in a line feed (Engine::loaded_report)
+    // Each timed word as spoken and its bytes of the request's text; sent
+    // just before SynthesisDone, and only when the Synthesize record asks.
+    WordSpans = 106,
 };
 
 enum class ErrorCode : std::uint32_t {
@@ -40,6 +43,11 @@ enum class ErrorCode : std::uint32_t {
 inline constexpr std::size_t kHeaderSize = 8;
 inline constexpr std::size_t kReqSynthSize = 28;
 inline constexpr std::size_t kInfoReplySize = 8;
+
+// ReqSynth::flags. A server that predates a flag reads none of them and
+// answers as it always did, so a client learns what the server did from
+// the replies alone.
+inline constexpr std::uint32_t kWantWordSpans = 1u << 0;  // WordSpans before SynthesisDone
 
 // Reads and writes give up after 30 s without completing.
 inline constexpr int kTransferTimeoutMs = 30000;
@@ -60,11 +68,20 @@ struct ReqSynth {
     float pitch = 1.0f;
     float volume = 1.0f;
     std::uint32_t text_length = 0;
+    std::uint32_t flags = 0;  // at offset 20; the 4 bytes after it stay zero
 };
 
 struct InfoReply {
     std::uint32_t speaker_count;
     std::uint32_t sample_rate;
+};
+
+// One record of WordSpans: a timed word as the voice spoke it (stress marks
+// included) and the bytes of the request's text it comes from.
+struct SpokenWordSpan {
+    std::string word;
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
 };
 
 struct ErrorReply {
@@ -93,6 +110,11 @@ std::vector<std::uint8_t> encode_info(const InfoReply& info);
 std::vector<std::uint8_t> encode_audio_chunk(const std::vector<std::int16_t>& samples);
 std::vector<std::uint8_t> encode_timestamps(const std::vector<WordTimestamp>& words);
 std::vector<WordTimestamp> decode_timestamps(const std::uint8_t* payload, std::size_t length);
+// WordSpans: a 32-bit count, then for each word its offset, its length and
+// the byte size of the spoken word, 32 bits each, then the word's bytes.
+std::vector<std::uint8_t> encode_word_spans(const std::vector<SpokenWordSpan>& words);
+std::optional<std::vector<SpokenWordSpan>> decode_word_spans(const std::uint8_t* payload,
+                                                             std::size_t length);
 std::vector<std::uint8_t> encode_error(ErrorCode code, std::string_view message);
 std::optional<ErrorReply> decode_error(const std::uint8_t* payload, std::size_t length);
 

@@ -1,7 +1,5 @@
 #include "protocol/protocol.h"
 
-#include "engine/word_timestamps.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -22,7 +20,7 @@ TEST(Protocol, RecordsHaveTheirByteLayout) {
     EXPECT_EQ(Bytes(req.begin(), req.begin() + 4), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(Bytes(req.begin() + 4, req.begin() + 8), (Bytes{0x00, 0x00, 0xC0, 0x3F}));  // 1.5f
     EXPECT_EQ(get_u32(req.data() + 16), 4u);
-    EXPECT_EQ(Bytes(req.begin() + 20, req.begin() + 28), Bytes(8, 0)) << "reserved";
+    EXPECT_EQ(Bytes(req.begin() + 20, req.begin() + 28), Bytes(8, 0)) << "no flags, reserved";
     EXPECT_EQ(std::memcmp(req.data() + 28, "hi\0!", 4), 0);
 
     const auto back = decode_req_synth(req.data(), req.size());
@@ -57,6 +55,31 @@ TEST(Protocol, TimestampsAreEightBytesEachWithoutACount) {
     EXPECT_EQ(back[1].end, 1.25f);
     EXPECT_TRUE(encode_timestamps({}).empty());
     EXPECT_EQ(decode_timestamps(payload.data(), 23).size(), 2u);
+}
+
+TEST(Protocol, WordSpansAskedForByAFlag) {
+    ReqSynth r;
+    r.flags = kWantWordSpans;
+    const Bytes req = encode_req_synth(r, "");
+    EXPECT_EQ(Bytes(req.begin() + 20, req.begin() + 28), (Bytes{1, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(decode_req_synth(req.data(), req.size())->flags, 1u);
+
+    const Bytes payload = encode_word_spans({{"п+ять.", 14, 2}, {"", 0, 0}});
+    ASSERT_EQ(payload.size(), 4u + 12 + 10 + 12);
+    EXPECT_EQ(Bytes(payload.begin(), payload.begin() + 16),
+              (Bytes{2, 0, 0, 0, 14, 0, 0, 0, 2, 0, 0, 0, 10, 0, 0, 0}));
+    const auto back = decode_word_spans(payload.data(), payload.size());
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->size(), 2u);
+    EXPECT_EQ((*back)[0].word, "п+ять.");
+    EXPECT_EQ((*back)[0].offset, 14u);
+    EXPECT_EQ((*back)[1].word, "");
+
+    // Cut short anywhere, or a count no payload can hold: unreadable.
+    for (std::size_t cut : {0u, 3u, 15u, 20u, 27u, 37u})
+        EXPECT_FALSE(decode_word_spans(payload.data(), cut)) << cut;
+    const Bytes liar{0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+    EXPECT_FALSE(decode_word_spans(liar.data(), liar.size()));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "server/server_state.h"
 
 #include <exception>
+#include <string>
 
 namespace zelvan_tts {
 
@@ -29,6 +30,22 @@ bool cancel_waiting(PipeConnection& pipe) {
         left -= n;
     }
     return true;
+}
+
+// One record per timed word. A word the engine could not place in the text
+// spans the whole text, as the engine's own mapping does when it gives up.
+std::vector<SpokenWordSpan> spoken_word_spans(std::size_t count,
+                                              const std::vector<std::string>& spoken,
+                                              const std::vector<WordSpan>& spans,
+                                              std::size_t text_size) {
+    std::vector<SpokenWordSpan> out(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k < spoken.size()) out[k].word = spoken[k];
+        const WordSpan span = k < spans.size() ? spans[k] : WordSpan{0, text_size};
+        out[k].offset = static_cast<std::uint32_t>(span.offset);
+        out[k].length = static_cast<std::uint32_t>(span.length);
+    }
+    return out;
 }
 
 }  // namespace
@@ -59,6 +76,9 @@ void handle_synth(PipeConnection& pipe, const std::vector<std::uint8_t>& payload
     request.volume = record->volume;
 
     std::vector<WordTimestamp> words;
+    std::vector<WordSpan> spans;
+    std::vector<std::string> spoken;
+    const bool want_spans = (record->flags & kWantWordSpans) != 0;
     const auto send_audio = [&pipe](const std::vector<float>& block) {
         if (cancel_waiting(pipe)) return false;
         const auto chunk = encode_audio_chunk(to_pcm16(block));
@@ -66,7 +86,17 @@ void handle_synth(PipeConnection& pipe, const std::vector<std::uint8_t>& payload
     };
     try {
         // Completed, cancelled or refused: the word times follow in every case.
-        engine.synthesize(request, send_audio, {}, &words);
+        if (want_spans) {
+            const auto keep_words = [&spoken](const SpokenChunk& chunk) {
+                spoken.insert(spoken.end(), chunk.words.begin(), chunk.words.end());
+            };
+            engine.synthesize(request, send_audio, {}, &words, &spans, keep_words);
+            const auto records = encode_word_spans(spoken_word_spans(words.size(), spoken, spans,
+                                                                     request.text.size()));
+            send_message(pipe, MessageType::WordSpans, records.data(), records.size());
+        } else {
+            engine.synthesize(request, send_audio, {}, &words);
+        }
         const auto done = encode_timestamps(words);
         send_message(pipe, MessageType::SynthesisDone, done.data(), done.size());
     } catch (const std::exception& e) {

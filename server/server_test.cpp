@@ -276,6 +276,53 @@ TEST_F(Server, StreamsOneBlockPerSentenceThenTheWordTimes) {
     }
 }
 
+TEST_F(Server, SendsWordSpansOnlyWhenAsked) {
+    // The defaults of the text steps, whatever the user chose.
+    setenv("XDG_CONFIG_HOME", (root_ / "no-config").c_str(), 1);
+    start();
+    ASSERT_TRUE(ready());
+    RawClient c;
+    struct Word {
+        std::string spoken;
+        std::uint32_t offset, length;
+    };
+    const struct {
+        std::string text;
+        std::vector<Word> words;
+    } cases[] = {
+        {"Да. Нет, 5.", {{"Да.", 0, 5}, {"Нет,", 6, 7}, {"п+ять.", 14, 2}}},
+        // Every word of a number spans the number as written.
+        {"Нет, 22.", {{"Нет,", 0, 7}, {"дв+адцать", 8, 3}, {"дв+а.", 8, 3}}},
+        {"", {}},
+    };
+    for (const auto& k : cases) {
+        c.send(2, synthesize(k.text));
+        const auto plain = c.replies_of_synthesis();
+        ReqSynth r;
+        r.speaker_id = 20;
+        r.flags = kWantWordSpans;
+        c.send(2, encode_req_synth(r, k.text));
+        auto asked = c.replies_of_synthesis();
+        // The same messages, and the spans just before the word times.
+        ASSERT_GE(asked.size(), 2u) << k.text;
+        const Message spans = asked[asked.size() - 2];
+        asked.erase(asked.end() - 2);
+        EXPECT_EQ(types_of(asked), types_of(plain)) << k.text;
+        for (std::size_t m = 0; m < plain.size() && m < asked.size(); ++m)
+            EXPECT_EQ(asked[m].payload, plain[m].payload) << k.text << " message " << m;
+        ASSERT_EQ(spans.type, 106u) << k.text;
+        const auto words = decode_word_spans(spans.payload.data(), spans.payload.size());
+        ASSERT_TRUE(words) << k.text;
+        ASSERT_EQ(words->size(), k.words.size()) << k.text;
+        for (std::size_t w = 0; w < words->size(); ++w) {
+            EXPECT_EQ((*words)[w].word, k.words[w].spoken) << k.text;
+            EXPECT_EQ((*words)[w].offset, k.words[w].offset) << k.text << " " << w;
+            EXPECT_EQ((*words)[w].length, k.words[w].length) << k.text << " " << w;
+        }
+    }
+    unsetenv("XDG_CONFIG_HOME");
+}
+
 TEST_F(Server, CancelAndQueuedRequests) {
     start();
     ASSERT_TRUE(ready());

@@ -2,6 +2,7 @@
 
 #include "com/sdk.h"
 #include "com/wide_string.h"
+#include "shared/symbols/code_points.h"
 
 #include <nlohmann/json.hpp>
 
@@ -24,14 +25,6 @@ const char* const kRoot = "HKEY_LOCAL_MACHINE";
 std::mutex& store_mutex() {
     static std::mutex mutex;
     return mutex;
-}
-
-std::string lower(const std::string& s) {
-    std::string out = s;
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    }
-    return out;
 }
 
 std::optional<fs::path> registry_file() {
@@ -76,17 +69,17 @@ bool save(const fs::path& file, const json& content) {
 
 // The stored spelling of a key path, or nullopt.
 std::optional<std::string> find_key(const json& content, const std::string& path) {
-    const std::string wanted = lower(path);
+    const std::string wanted = ascii_lower(path);
     for (const auto& item : content.items()) {
-        if (lower(item.key()) == wanted) return item.key();
+        if (ascii_lower(item.key()) == wanted) return item.key();
     }
     return std::nullopt;
 }
 
 std::optional<std::string> find_value(const json& key, const std::string& name) {
-    const std::string wanted = lower(name);
+    const std::string wanted = ascii_lower(name);
     for (const auto& item : key.items()) {
-        if (lower(item.key()) == wanted) return item.key();
+        if (ascii_lower(item.key()) == wanted) return item.key();
     }
     return std::nullopt;
 }
@@ -187,10 +180,10 @@ std::vector<std::string> registry_value_names(const std::string& key_path) {
 
 std::vector<std::string> registry_subkeys(const std::string& key_path) {
     std::vector<std::string> names;
-    const std::string prefix = lower(key_path) + "\\";
+    const std::string prefix = ascii_lower(key_path) + "\\";
     with_registry([&](json& content, bool&) {
         for (const auto& item : content.items()) {
-            const std::string path = lower(item.key());
+            const std::string path = ascii_lower(item.key());
             if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
                 path.find('\\', prefix.size()) == std::string::npos) {
                 names.push_back(item.key().substr(prefix.size()));
@@ -297,9 +290,9 @@ ZELVAN_RUNTIME_API LSTATUS RegDeleteKeyW(HKEY key, LPCWSTR subkey) {
     return speech_platform::with_registry([&](json& content, bool& modified) {
         const auto found = speech_platform::find_key(content, path);
         if (!found) return ERROR_FILE_NOT_FOUND;
-        const std::string prefix = speech_platform::lower(*found) + "\\";
+        const std::string prefix = ascii_lower(*found) + "\\";
         for (const auto& item : content.items()) {
-            if (speech_platform::lower(item.key()).compare(0, prefix.size(), prefix) == 0) {
+            if (ascii_lower(item.key()).compare(0, prefix.size(), prefix) == 0) {
                 return ERROR_ACCESS_DENIED;  // a key with subkeys stays
             }
         }

@@ -1,6 +1,6 @@
 #include "tools/bench_voice_model.h"
 
-#include "tools/torchscript_packing.h"
+#include "core/module_packing.h"
 
 #include <cmath>
 

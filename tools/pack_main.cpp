@@ -1,7 +1,7 @@
 // zelvan_tts_pack [--gzip] INPUT OUTPUT
 // Encrypts INPUT with the program key into the data-file format at OUTPUT.
 #include "platform/utf8_path.h"
-#include "tools/data_file_writer.h"
+#include "core/data_file_writer.h"
 
 #include <cerrno>
 #include <cstring>

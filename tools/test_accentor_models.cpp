@@ -1,8 +1,8 @@
 #include "tools/test_accentor_models.h"
 
 #include "platform/utf8_path.h"
-#include "tools/data_file_writer.h"
-#include "tools/torchscript_packing.h"
+#include "core/data_file_writer.h"
+#include "core/module_packing.h"
 
 #include <cmath>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "tools/test_homosolver_models.h"
 
-#include "tools/data_file_writer.h"
-#include "tools/torchscript_packing.h"
+#include "core/data_file_writer.h"
+#include "core/module_packing.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 #include "tools/test_models.h"
 
-#include "tools/torchscript_packing.h"
+#include "core/module_packing.h"
 
 namespace zelvan_tts::test_models {
 

@@ -1,18 +1,4 @@
-// Packing TorchScript modules that tests and tools build in C++ with
-// torch::jit::Module::define. Includes LibTorch: use it only where a module
-// is built.
+// Packing TorchScript modules moved beside their loading: core/module_packing.h.
 #pragma once
 
-#include <torch/script.h>
-
-#include <string>
-
-namespace zelvan_tts {
-
-// The serialised archive of `module` (what torch::jit::load reads).
-std::string module_archive(const torch::jit::Module& module);
-
-// Writes `module` as an encrypted data file at `path` (UTF-8).
-void pack_module(const torch::jit::Module& module, const std::string& path);
-
-}  // namespace zelvan_tts
+#include "core/module_packing.h"

@@ -3,7 +3,7 @@
 #include "platform/utf8_path.h"
 #include "shared/symbols/code_points.h"
 #include "shared/symbols/symbols.h"
-#include "tools/torchscript_packing.h"
+#include "core/module_packing.h"
 #include "voice/letter_sounds.h"
 #include "voice/phone_set.h"
 #include "voice/prosody_learning.h"

@@ -62,4 +62,21 @@ bool launch_detached(const std::filesystem::path& program, const std::vector<std
     return true;
 }
 
+// No command-line player is looked for on Windows: the programs that feed
+// one (aplay, paplay) are Linux programs.
+std::optional<std::filesystem::path> find_program(const std::string&) { return std::nullopt; }
+
+std::optional<PipedProcess> launch_with_input(const std::vector<std::string>&) {
+    return std::nullopt;
+}
+
+bool write_input(const PipedProcess&, const std::uint8_t*, std::size_t) { return false; }
+void close_input(PipedProcess& process) { process.input = -1; }
+void terminate_process(const PipedProcess&) {}
+
+bool wait_process(PipedProcess& process) {
+    process.id = -1;
+    return false;
+}
+
 }  // namespace zelvan_tts

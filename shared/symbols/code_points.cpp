@@ -134,4 +134,14 @@ std::string fold_case_utf8(std::string_view text) {
     return out;
 }
 
+std::string ascii_lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return out;
+}
+
+bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && ascii_lower(a) == ascii_lower(b);
+}
+
 }  // namespace zelvan_tts

@@ -38,6 +38,14 @@ std::u32string fold_case_string(std::u32string_view text);
 // fold_case applied to every code point of UTF-8 text.
 std::string fold_case_utf8(std::string_view text);
 
+// A-Z as a-z, every other byte as it is: for names that are ASCII by
+// definition (voice keys, registry paths, command words), where the
+// alphabet's fold_case would be the wrong rule.
+std::string ascii_lower(std::string_view text);
+
+// The same bytes but for the case of A-Z.
+bool equal_ignoring_ascii_case(std::string_view a, std::string_view b);
+
 // Length of the UTF-8 sequence a lead byte announces (1 to 4); a byte that
 // cannot lead a sequence counts as 1. The following bytes are not checked.
 std::size_t utf8_char_length(unsigned char lead_byte);

@@ -1,5 +1,9 @@
 #include "shared/symbols/speakers.h"
 
+#include "shared/symbols/code_points.h"
+
+#include <string>
+
 namespace zelvan_tts {
 
 // Most voices come in twins that share a given name: one row in the voice's own
@@ -66,5 +70,17 @@ const std::array<SpeakerInfo, kSpeakerTableSize> speakers = {{
     {"xal_bayr", u"Bayr (Kalmyk)", 58, "xal", 0x0419},
     {"xal_saglar", u"Saglar (Kalmyk)", 59, "xal", 0x0419},
 }};
+
+std::optional<int> find_voice(std::string_view name) {
+    for (const SpeakerInfo& s : speakers) {
+        const std::string display = utf16_to_utf8(s.display_name);
+        const std::string_view given = std::string_view(display).substr(0, display.find(" ("));
+        if (equal_ignoring_ascii_case(name, s.speaker_name) ||
+            equal_ignoring_ascii_case(name, display) || equal_ignoring_ascii_case(name, given)) {
+            return s.model_speaker_id;
+        }
+    }
+    return std::nullopt;
+}
 
 }  // namespace zelvan_tts

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace zelvan_tts {
 
@@ -19,5 +21,11 @@ struct SpeakerInfo {
 inline constexpr std::size_t kSpeakerTableSize = 60;
 
 extern const std::array<SpeakerInfo, kSpeakerTableSize> speakers;
+
+// The row of the voice named by its key ("ru_azat"), its display name
+// ("Azat (Russian)") or its given name ("Azat": the first voice of that
+// name), without regard to the case of A-Z; nullopt when no voice has it.
+// Every host that lets a user name a voice finds it this way.
+std::optional<int> find_voice(std::string_view name);
 
 }  // namespace zelvan_tts

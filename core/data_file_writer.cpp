@@ -1,4 +1,4 @@
-#include "tools/data_file_writer.h"
+#include "core/data_file_writer.h"
 
 #include "core/data_files.h"
 #include "core/program_key.h"

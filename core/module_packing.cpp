@@ -1,6 +1,6 @@
-#include "tools/torchscript_packing.h"
+#include "core/module_packing.h"
 
-#include "tools/data_file_writer.h"
+#include "core/data_file_writer.h"
 
 #include <sstream>
 
