@@ -311,9 +311,10 @@ typedef struct zelvan_tts_event {
     size_t size; /* sizeof the struct as the library declares it */
     zelvan_tts_event_type type;
     /* Samples of the synthesis's audio before the event: where a sentence or
-     * a word starts, where a mark stands (the start of the word after it, the
-     * end of the audio when none follows), where a sentence or the message
-     * ends. */
+     * a word starts, where a mark stands (the start of the word after it
+     * when one follows before a break or a change of prosody, else where
+     * the audio before it ends), where a sentence or the message ends. A
+     * break's silence and the audio of every run of SSML are counted. */
     uint64_t sample;
     /* WORD: the sample where the word ends; else equal to `sample`. */
     uint64_t end_sample;

@@ -106,6 +106,19 @@ bool read_grown(const Options* given, Options& out, std::size_t minimum = sizeof
 
 zelvan_tts_request default_request() { return {20, 1.0f, 1.0f, 1.0f}; }
 
+// zelvan_tts_default_options() without calling back into libzelvan_tts,
+// which a program may have loaded with its symbols kept to itself.
+zelvan_tts_engine_options default_options() {
+    zelvan_tts_engine_options o;
+    std::memset(&o, 0, sizeof o);
+    o.size = sizeof o;
+    o.params.homographs = ZELVAN_TTS_STAGE_FOLLOW_SETTINGS;
+    o.params.stress = ZELVAN_TTS_STAGE_FOLLOW_SETTINGS;
+    o.reading = ZELVAN_TTS_STAGE_FOLLOW_SETTINGS;
+    o.dictionary = ZELVAN_TTS_DICTIONARY_FOLLOW_SETTINGS;
+    return o;
+}
+
 std::string without_stress_marks(const std::string& word) {
     std::string out;
     for (char c : word)
@@ -304,7 +317,7 @@ zelvan_tts_status core_engine_open(const zelvan_tts_engine_options* given,
     last_error.clear();
     if (engine == nullptr) return fail(ZELVAN_TTS_INVALID_ARGUMENT, "No place for the engine");
     *engine = nullptr;
-    zelvan_tts_engine_options o = zelvan_tts_default_options();
+    zelvan_tts_engine_options o = default_options();
     if (given != nullptr) {
         // The 1.1 header's first version ended after `reading`.
         const std::size_t first = offsetof(zelvan_tts_engine_options, reading);
