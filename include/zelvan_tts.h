@@ -145,6 +145,9 @@ ZELVAN_TTS_API zelvan_tts_status zelvan_tts_engine_open(const zelvan_tts_engine_
  *   ignored);
  * - a struct the library hands out (zelvan_tts_event) carries its own
  *   `size`: read a member only if it lies below that size.
+ * Fill a struct from its zelvan_tts_default_... function, or set it to
+ * zero first (`= {0}`, memset) when you fill it member by member: a member
+ * of the header you build against that you leave unset is read too.
  * The 1.0 structs (zelvan_tts_engine_params, zelvan_tts_request,
  * zelvan_tts_callbacks, zelvan_tts_word, zelvan_tts_voice) keep their layout
  * for ever; what they lack comes in a struct of its own. */
