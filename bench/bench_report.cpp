@@ -10,6 +10,9 @@
 //                              when it linked LibTorch, for comparison
 //   ZELVAN_BENCH_ONLY=hostile bench_report [OUTPUT.md]
 //                              only the hostile texts, their rows replaced
+//   ZELVAN_BENCH_ONLY=library bench_report [OUTPUT.md]
+//                              only the start-up of a program linking
+//                              libzelvan_tts and the cancel latency
 //   bench_report --speak ROOT FILE
 //                              (internal) speaks FILE through libzelvan_tts
 //                              with the models of ROOT, at most 20 blocks
@@ -636,6 +639,57 @@ double median(std::vector<double> values) {
 // Seconds from a Synthesize to its SynthesisDone, over the pipe.
 double synthesis_time(const std::string& text) { return request_time(text, true); }
 
+// What a program pays for linking libzelvan_tts: start to exit and peak
+// memory of a C program that lists the voices, then the same program with
+// its first zelvan_tts_engine_open (the engine library and LibTorch load
+// there), and the cancel latency of an engine.
+std::string first_line_of(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        if (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out = buffer;
+        pclose(pipe);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
+void library_startup(const fs::path& bin, const std::string& root) {
+    const std::string program = (bin / "link_startup").string();
+    std::vector<double> start, opened;
+    for (int i = 0; i < 20; ++i) start.push_back(run_ms({program}));
+    add("program linking libzelvan_tts: start to exit, no engine", median(start), "ms",
+        "bin/link_startup", 1);
+    add("program linking libzelvan_tts: peak memory, no engine", peak_mib({program}), "MiB",
+        "bin/link_startup", 1);
+    std::vector<double> open_ms;
+    for (int i = 0; i < 5; ++i) {
+        opened.push_back(run_ms({program, root}));
+        const std::string printed = first_line_of("'" + program + "' '" + root + "'");
+        if (!printed.empty()) open_ms.push_back(std::atof(printed.c_str()));
+    }
+    const std::string with_open = "bin/link_startup ROOT (realistic model)";
+    add("program linking libzelvan_tts: start to exit, first engine_open", median(opened), "ms",
+        with_open, 1);
+    if (!open_ms.empty())
+        add("program linking libzelvan_tts: its first zelvan_tts_engine_open", median(open_ms),
+            "ms", with_open, 1);
+    add("program linking libzelvan_tts: peak memory, first engine_open",
+        peak_mib({program, root}), "MiB", with_open, 1);
+    // "cancel latency over 100 cancels: median M ms, max X ms"
+    const std::string cancel = first_line_of("'" + (bin / "cancel_bench").string() + "'");
+    double median_ms = 0, max_ms = 0;
+    if (std::sscanf(cancel.c_str(), "cancel latency over 100 cancels: median %lf ms, max %lf ms",
+                    &median_ms, &max_ms) == 2) {
+        add("zelvan_tts_cancel to the synthesis's return: median of 100", median_ms, "ms",
+            "bin/cancel_bench", 2);
+        add("zelvan_tts_cancel to the synthesis's return: max of 100", max_ms, "ms",
+            "bin/cancel_bench", 2);
+    } else {
+        add_note("zelvan_tts_cancel latency", "cancel_bench failed: " + cancel, "bin/cancel_bench");
+    }
+}
+
 // zelvan_tts info and say against a running server, side by side with the
 // command as it was while it linked LibTorch.
 void client_commands(const fs::path& bin, const std::string& root, const fs::path& work) {
@@ -1039,18 +1093,28 @@ int main(int argc, char** argv) {
     }
     setenv("XDG_CONFIG_HOME", (work / "config").c_str(), 1);
     setenv("ZELVAN_TTS_MODEL_PATH", (work / "realistic").c_str(), 1);
-    if (std::getenv("ZELVAN_BENCH_ONLY") != nullptr &&
-        std::string(std::getenv("ZELVAN_BENCH_ONLY")) == "hostile") {
-        // Only the hostile texts: their rows of OUTPUT are replaced, the
-        // others kept.
-        hostile(bin, work);
-        hostile_say(bin, work);
+    // ZELVAN_BENCH_ONLY=hostile or =library: only those rows of OUTPUT are
+    // measured again and replaced, the others kept.
+    const std::string only = std::getenv("ZELVAN_BENCH_ONLY") ? std::getenv("ZELVAN_BENCH_ONLY") : "";
+    if (only == "hostile" || only == "library") {
+        std::vector<std::string> prefixes;
+        if (only == "hostile") {
+            hostile(bin, work);
+            hostile_say(bin, work);
+            prefixes = {"| hostile, "};
+        } else {
+            library_startup(bin, (work / "realistic").string());
+            prefixes = {"| program linking libzelvan_tts", "| zelvan_tts_cancel"};
+        }
         fs::remove_all(work);
         std::vector<std::string> kept;
         {
             std::ifstream in(output);
-            for (std::string line; std::getline(in, line);)
-                if (line.rfind("| hostile, ", 0) != 0) kept.push_back(line);
+            for (std::string line; std::getline(in, line);) {
+                bool replaced = false;
+                for (const std::string& p : prefixes) replaced = replaced || line.rfind(p, 0) == 0;
+                if (!replaced) kept.push_back(line);
+            }
         }
         std::ofstream out(output);
         for (const std::string& line : kept) out << line << "\n";
@@ -1082,6 +1146,7 @@ int main(int argc, char** argv) {
                  "make build");
     }
     c_interface(work / "realistic", realistic);
+    library_startup(bin, (work / "realistic").string());
     const std::string server = (bin / "zelvan_tts_server").string();
     server_latency(server, "realistic model", (work / "realistic").string(), work);
     if (fs::exists(demo_model)) server_latency(server, "demo voice", "", work);

@@ -78,7 +78,7 @@ EngineLibrary::EngineLibrary(bool homographs, bool stress, bool reading) : api_(
         library_symbol(library, "zelvan_tts_engine_open_with_options"));
 
     const auto mode = [](bool on) { return on ? ZELVAN_TTS_STAGE_ON : ZELVAN_TTS_STAGE_OFF; };
-    zelvan_tts_engine_options options;
+    zelvan_tts_engine_options options{};  // members it does not set stay zero
     options.size = sizeof(options);
     options.params = api.default_params();
     options.params.homographs = mode(homographs);

@@ -4,6 +4,7 @@
 #include "platform/module_path.h"
 #include "platform/utf8_path.h"
 
+#include <mutex>
 #include <vector>
 
 namespace zelvan_tts {
@@ -37,7 +38,25 @@ std::optional<std::string> models_root() {
 
 std::string models_root_key() { return scoped_root.value_or(std::string()); }
 
-fs::path module_dir() { return running_module_file().parent_path(); }
+namespace {
+
+std::mutex module_dir_mutex;
+fs::path given_module_dir;  // under module_dir_mutex
+
+}  // namespace
+
+fs::path module_dir() {
+    {
+        const std::lock_guard<std::mutex> lock(module_dir_mutex);
+        if (!given_module_dir.empty()) return given_module_dir;
+    }
+    return running_module_file().parent_path();
+}
+
+void set_module_dir(const fs::path& dir) {
+    const std::lock_guard<std::mutex> lock(module_dir_mutex);
+    given_module_dir = dir;
+}
 
 fs::path find_voice_model_path() {
     constexpr const char* kFile = "multivoice_base.bin";

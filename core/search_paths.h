@@ -32,8 +32,14 @@ std::optional<std::string> models_root();
 // What tells apart the instances of stages loaded under different scopes.
 std::string models_root_key();
 
-// Directory of the program or library file that holds the running code.
+// Directory of the program or library file that holds the running code,
+// or the one set_module_dir gave.
 std::filesystem::path module_dir();
+
+// Makes module_dir() return `dir` for the whole process: a library that
+// another library of the installation loads from a folder of its own finds
+// the models where that one would.
+void set_module_dir(const std::filesystem::path& dir);
 
 // The voice model to load: <root>/multivoice_base.bin when that exists,
 // else <module_dir>/../models/tts/multivoice_base.bin (below a scope's root:

@@ -35,6 +35,19 @@ std::unique_ptr<VoiceModel> load_voice(const EngineOptions& options, const std::
     return open_voice_model(path);
 }
 
+// The dictionary of an engine that does not follow the settings. A file
+// that is not there is the caller's mistake; lines it cannot read are
+// skipped, as in dictionary.txt.
+std::shared_ptr<const UserDictionary> own_dictionary(const EngineOptions& options) {
+    if (options.dictionary != DictionaryMode::File) return nullptr;
+    const std::filesystem::path path = path_from_utf8(options.dictionary_file);
+    std::error_code ec;
+    if (options.dictionary_file.empty() || !std::filesystem::is_regular_file(path, ec)) {
+        throw std::invalid_argument("Dictionary not found: " + options.dictionary_file);
+    }
+    return std::make_shared<const UserDictionary>(UserDictionary::load(path));
+}
+
 // The stress languages a report lists, in the order of the models' folders.
 constexpr const char* kStressLanguages[] = {"ru", "by", "ua"};
 
@@ -42,13 +55,16 @@ constexpr const char* kStressLanguages[] = {"ru", "by", "ua"};
 
 Engine::Engine(EngineOptions options)
     : options_(std::move(options)),
+      own_dictionary_(own_dictionary(options_)),
       voice_path_(voice_model_path(options_)),
       voice_(load_voice(options_, voice_path_)) {
     SymbolMap::instance();
 }
 
 Engine::Engine(EngineOptions options, std::unique_ptr<VoiceModel> voice)
-    : options_(std::move(options)), voice_(std::move(voice)) {}
+    : options_(std::move(options)),
+      own_dictionary_(own_dictionary(options_)),
+      voice_(std::move(voice)) {}
 
 Engine::~Engine() = default;
 
@@ -60,8 +76,11 @@ TextStepsOptions Engine::options_for_call(
     // Only an engine that follows the settings file reads it; switched off
     // there, the stages give back their memory as they always have.
     const RuntimeSettings file = follows ? settings_for_synthesis() : RuntimeSettings{};
-    // The user's readings of words hold for every engine of the user.
-    dictionary = SettingsStore::instance().dictionary();
+    // The user's readings of words hold for every engine of the user that
+    // follows the settings.
+    dictionary = options_.dictionary == DictionaryMode::FollowSettings
+                     ? SettingsStore::instance().dictionary()
+                     : own_dictionary_;
     TextStepsOptions options;
     options.settings = {decide(options_.stress, file.enable_accentor),
                         decide(options_.homographs, file.enable_homosolver),
@@ -135,7 +154,8 @@ std::vector<std::string> Engine::loaded_report() {
 bool Engine::synthesize(const SynthesisRequest& request, AudioSink on_audio,
                         UnmappedCharsSink on_unmapped,
                         std::vector<WordTimestamp>* word_timestamps,
-                        std::vector<WordSpan>* word_spans, ChunkSink on_chunk) {
+                        std::vector<WordSpan>* word_spans, ChunkSink on_chunk,
+                        StopCheck should_stop) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (request.speaker_index < 0 || request.speaker_index >= kSpeakerCount) return false;
     // Each call has its own number, so that a cancel meant for one call
@@ -152,7 +172,9 @@ bool Engine::synthesize(const SynthesisRequest& request, AudioSink on_audio,
     report_stage_problems(speakers[static_cast<std::size_t>(request.speaker_index)].lang,
                           options.settings);
     SynthesisHooks hooks;
-    hooks.should_stop = [this, call] { return cancelled_.load() == call; };
+    hooks.should_stop = [this, call, &should_stop] {
+        return cancelled_.load() == call || (should_stop && should_stop());
+    };
     hooks.on_chunk = std::move(on_chunk);
     return zelvan_tts::synthesize(*voice_, request, options, std::move(on_audio),
                                   std::move(on_unmapped), word_timestamps, word_spans, hooks);

@@ -26,12 +26,21 @@ enum class StageMode {
     Off,
 };
 
+// Which user dictionary an engine reads.
+enum class DictionaryMode {
+    FollowSettings,  // dictionary.txt beside the settings, re-read when it changes
+    File,            // the file `EngineOptions::dictionary_file`, read once at open
+    Off,             // none
+};
+
 struct EngineOptions {
     std::string models_root;  // UTF-8; empty: the installation's search
     int threads = 0;          // the voice model's threads; 0: the default
     StageMode homographs = StageMode::FollowSettings;
     StageMode stress = StageMode::FollowSettings;
     StageMode reading = StageMode::FollowSettings;  // written forms read in full
+    DictionaryMode dictionary = DictionaryMode::FollowSettings;
+    std::string dictionary_file;  // UTF-8; DictionaryMode::File only
     LogSink log;  // the text steps' diagnostic lines; empty: the debugger output
     // A stage model that is missing while its stage is on, or that fails to
     // load: one line each (the path and the reason), once per engine, when
@@ -58,10 +67,12 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     // One synthesis (see synthesize in engine/pipeline.h); calls on one
-    // engine run one at a time. False also when cancel() stopped it.
+    // engine run one at a time. False also when cancel() stopped it, or
+    // `should_stop` said so (asked where a cancel is).
     bool synthesize(const SynthesisRequest& request, AudioSink on_audio,
                     UnmappedCharsSink on_unmapped, std::vector<WordTimestamp>* word_timestamps,
-                    std::vector<WordSpan>* word_spans = nullptr, ChunkSink on_chunk = {});
+                    std::vector<WordSpan>* word_spans = nullptr, ChunkSink on_chunk = {},
+                    StopCheck should_stop = {});
 
     // Stops the synthesis that runs now before its next model call or
     // delivery. Safe from any thread, callbacks included; with none running
@@ -90,6 +101,8 @@ private:
     TextStepsOptions options_for_call(std::shared_ptr<const UserDictionary>& dictionary) const;
 
     EngineOptions options_;
+    // DictionaryMode::File: the file's dictionary; Off: null.
+    std::shared_ptr<const UserDictionary> own_dictionary_;
     std::string voice_path_;
     std::unique_ptr<VoiceModel> voice_;
     std::mutex mutex_;

@@ -130,11 +130,56 @@ ZELVAN_TTS_API zelvan_tts_status zelvan_tts_engine_open(const zelvan_tts_engine_
 
 /* ---- options that grow --------------------------------------------------------- */
 
-/* The engine's options beyond the 1.0 parameters. `size` is the size of the
- * struct as the caller's header declares it: a program built against this
- * header keeps working with later libraries, which read only what it gives,
- * and a later program's members are refused by an older library unless
- * they are zero. Later versions add members at the end only. Start from
+/* How a struct grows. A struct that may grow starts with `size`, which the
+ * caller sets to sizeof the struct as its own header declares it (the
+ * zelvan_tts_default_... functions do). A later version of the library adds
+ * members at the end only, and never moves, removes or retypes one; the
+ * value 0 of every new member means what the library did before it
+ * existed. So:
+ * - a program built against an older header keeps working with a newer
+ *   library, which reads only the members that `size` covers and takes the
+ *   defaults for the rest;
+ * - a program built against a newer header works with an older library as
+ *   long as it leaves the members that library does not know at 0 (a
+ *   non-zero one is refused with ZELVAN_TTS_INVALID_ARGUMENT, never
+ *   ignored);
+ * - a struct the library hands out (zelvan_tts_event) carries its own
+ *   `size`: read a member only if it lies below that size.
+ * Fill a struct from its zelvan_tts_default_... function, or set it to
+ * zero first (`= {0}`, memset) when you fill it member by member: a member
+ * of the header you build against that you leave unset is read too.
+ * The 1.0 structs (zelvan_tts_engine_params, zelvan_tts_request,
+ * zelvan_tts_callbacks, zelvan_tts_word, zelvan_tts_voice) keep their layout
+ * for ever; what they lack comes in a struct of its own. */
+
+/* Which punctuation is said by name. */
+typedef enum zelvan_tts_punctuation {
+    ZELVAN_TTS_PUNCTUATION_NONE = 0, /* none: the voice only pauses and intones */
+    ZELVAN_TTS_PUNCTUATION_SOME = 1, /* symbols: @ # % + = and the like */
+    ZELVAN_TTS_PUNCTUATION_MOST = 2, /* also brackets, quotes and dashes */
+    ZELVAN_TTS_PUNCTUATION_ALL = 3   /* every mark, sentence marks too */
+} zelvan_tts_punctuation;
+
+/* How a capital letter is announced when a text is spelled. */
+typedef enum zelvan_tts_capitals {
+    ZELVAN_TTS_CAPITALS_NONE = 0,
+    ZELVAN_TTS_CAPITALS_SPELL = 1, /* the word "большая" before it */
+    ZELVAN_TTS_CAPITALS_ICON = 2   /* a short tone before it */
+} zelvan_tts_capitals;
+
+/* Which user dictionary (word=reading, one a line, in sections by
+ * language) the engine reads. */
+typedef enum zelvan_tts_dictionary_mode {
+    /* The user's dictionary.txt beside the settings, read again when it
+     * changes: what the server and the voice engine do. */
+    ZELVAN_TTS_DICTIONARY_FOLLOW_SETTINGS = 0,
+    /* The file `dictionary_file`, read once when the engine opens. */
+    ZELVAN_TTS_DICTIONARY_FILE = 1,
+    /* None: every word is read as the engine reads it. */
+    ZELVAN_TTS_DICTIONARY_OFF = 2
+} zelvan_tts_dictionary_mode;
+
+/* The engine's options beyond the 1.0 parameters. Start from
  * zelvan_tts_default_options() and change what you need. */
 typedef struct zelvan_tts_engine_options {
     size_t size;                     /* sizeof(zelvan_tts_engine_options) */
@@ -144,14 +189,34 @@ typedef struct zelvan_tts_engine_options {
      * "5 кг"), for the languages that have such a reading (Russian). OFF:
      * every digit run is read on its own as a cardinal, as in 1.0. */
     zelvan_tts_stage_mode reading;
+    /* Since 1.1. The reading modes of every text the engine speaks (names
+     * are Russian). `spelling` non-zero spells every word letter by letter
+     * (letters by their names, digits as numbers); `capitals` applies to
+     * spelled letters, those of SSML <say-as interpret-as="characters">
+     * too. */
+    zelvan_tts_punctuation punctuation;
+    zelvan_tts_capitals capitals;
+    int spelling;
+    /* Since 1.1. The user dictionary; `dictionary_file` (UTF-8) is read for
+     * ZELVAN_TTS_DICTIONARY_FILE only. A file that is not there fails the
+     * open with ZELVAN_TTS_INVALID_ARGUMENT; lines it cannot read are
+     * skipped. */
+    zelvan_tts_dictionary_mode dictionary;
+    const char* dictionary_file;
 } zelvan_tts_engine_options;
 
-/* The defaults: zelvan_tts_default_params(), reading following the settings. */
+/* The defaults: zelvan_tts_default_params(), reading and the dictionary
+ * following the settings, no punctuation said, no spelling. */
 static inline zelvan_tts_engine_options zelvan_tts_default_options(void) {
     zelvan_tts_engine_options options;
     options.size = sizeof(options);
     options.params = zelvan_tts_default_params();
     options.reading = ZELVAN_TTS_STAGE_FOLLOW_SETTINGS;
+    options.punctuation = ZELVAN_TTS_PUNCTUATION_NONE;
+    options.capitals = ZELVAN_TTS_CAPITALS_NONE;
+    options.spelling = 0;
+    options.dictionary = ZELVAN_TTS_DICTIONARY_FOLLOW_SETTINGS;
+    options.dictionary_file = NULL;
     return options;
 }
 
@@ -166,7 +231,11 @@ ZELVAN_TTS_API void zelvan_tts_engine_close(zelvan_tts_engine* engine);
  * "voice model: <path>", "stress ru: <path>" (also by, ua) and
  * "homographs: <folder>", or instead of the path "off" for a stage
  * switched off, or the one-line reason (with the file's path) why its
- * model did not load. Loads the stages that are on and not loaded yet.
+ * model did not load; then "dictionary: <path>" (or "off", or "none" when
+ * the settings' dictionary.txt does not exist), "reading modes:
+ * punctuation <none|some|most|all>, capitals <none|spell|icon>, spelling
+ * <on|off>" and "engine core: <path>", the private library that carries
+ * the engine and LibTorch. Loads the stages that are on and not loaded yet.
  * Writes at most `size` bytes to `buffer`, NUL included (NULL or 0: none)
  * and returns the whole report's length without the NUL, as snprintf does;
  * 0 for a NULL engine. A stage model that is missing or broken while its
@@ -225,15 +294,6 @@ ZELVAN_TTS_API zelvan_tts_status zelvan_tts_synthesize(zelvan_tts_engine* engine
 
 /* ---- 1.1: cancel, events, SSML ------------------------------------------------ */
 
-/* Growing a struct: every struct that may grow starts with `size`, which the
- * caller sets to sizeof the struct as its header declares it (the
- * zelvan_tts_default_... functions do). A later version adds members at the
- * end only and never moves, removes or retypes one. The library reads only
- * the members that `size` covers and takes the defaults for the rest; it
- * refuses members it does not know unless they are zero. A struct the
- * library hands out (zelvan_tts_event) carries its own `size`: read a member
- * only if it lies below that size. The 1.0 structs above keep their layout. */
-
 /* Stops the synthesis that runs on `engine` now: it returns
  * ZELVAN_TTS_CANCELLED before its next chunk reaches the voice model and
  * before any more audio or events reach the caller. Safe from any thread,
@@ -254,9 +314,10 @@ typedef struct zelvan_tts_event {
     size_t size; /* sizeof the struct as the library declares it */
     zelvan_tts_event_type type;
     /* Samples of the synthesis's audio before the event: where a sentence or
-     * a word starts, where a mark stands (the start of the word after it, the
-     * end of the audio when none follows), where a sentence or the message
-     * ends. */
+     * a word starts, where a mark stands (the start of the word after it
+     * when one follows before a break or a change of prosody, else where
+     * the audio before it ends), where a sentence or the message ends. A
+     * break's silence and the audio of every run of SSML are counted. */
     uint64_t sample;
     /* WORD: the sample where the word ends; else equal to `sample`. */
     uint64_t end_sample;
@@ -280,14 +341,17 @@ typedef void (*zelvan_tts_event_fn)(void* user_data, const zelvan_tts_event* eve
 
 typedef enum zelvan_tts_input_format {
     ZELVAN_TTS_INPUT_TEXT = 0, /* plain text, as zelvan_tts_synthesize reads it */
-    /* SSML: speak, p and s (words never run across them), sub, mark and
-     * say-as characters (spelled letter by letter); a break is a word
-     * boundary, prosody is read as its text (the request's speed, pitch and
-     * volume hold for the whole document); every other element (say-as
-     * cardinal, ordinal, date, time and telephone included, which the
-     * engine reads from the text itself) is read as its text. Marks never
-     * split the synthesis. A
-     * DOCTYPE, entity declarations and external entities are refused
+    /* SSML: speak, p and s (words never run across them); break (a pause of
+     * its time or strength, at most a minute, where it stands: the samples
+     * of everything after it shift by the pause); prosody rate, pitch and
+     * volume (keywords, percentages, semitones, decibels), relative to the
+     * request's and applied to their text; say-as characters (spelled
+     * letter by letter, as the engine's spelling mode does); sub (its
+     * alias said); mark. Every other element (say-as cardinal, ordinal,
+     * date, time and telephone included, which the engine reads from the
+     * text itself) is read as its text. Marks never split the synthesis:
+     * a mark before every word changes nothing of the speech. A DOCTYPE,
+     * entity declarations and external entities are refused
      * (ZELVAN_TTS_INVALID_ARGUMENT), never read aloud or fetched. A text
      * that is not well-formed XML is read as its text without the markup. */
     ZELVAN_TTS_INPUT_SSML = 1

@@ -35,15 +35,17 @@ protected:
         zelvan_tts::test_models::write_voice_model((root_ / "multivoice_base.bin").string(),
                                                    zelvan_tts::test_models::VoiceModelKind::Timed);
         setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+        // The user's dictionary, there before any engine reads it.
+        fs::create_directories(root_ / "config" / "ZelvanTTS");
+        std::ofstream(root_ / "config" / "ZelvanTTS" / "dictionary.txt") << "кот=пёс\n";
     }
     static void TearDownTestSuite() { fs::remove_all(root_); }
 
-    static zelvan_tts_engine* open() {
-        zelvan_tts_engine_params params = zelvan_tts_default_params();
+    static zelvan_tts_engine* open(zelvan_tts_engine_options options = zelvan_tts_default_options()) {
         const std::string root = root_.string();
-        params.models_root = root.c_str();
+        options.params.models_root = root.c_str();
         zelvan_tts_engine* engine = nullptr;
-        EXPECT_EQ(zelvan_tts_engine_open(&params, &engine), ZELVAN_TTS_OK)
+        EXPECT_EQ(zelvan_tts_engine_open_with_options(&options, &engine), ZELVAN_TTS_OK)
             << zelvan_tts_last_error();
         return engine;
     }
@@ -230,7 +232,8 @@ TEST_F(CApi, CancelFromAnotherThreadAtRandomPoints) {
     zelvan_tts_engine* engine = open();
     ASSERT_NE(engine, nullptr);
     std::string text;
-    for (int i = 0; i < 300; ++i) text += "Это предложение номер " + std::to_string(i) + ". ";
+    // Long enough that a loaded machine cannot finish it before the cancel.
+    for (int i = 0; i < 3000; ++i) text += "Это предложение номер " + std::to_string(i) + ". ";
     std::mt19937 random(31);
     for (int round = 0; round < 20; ++round) {
         Cancelling c;
@@ -264,6 +267,177 @@ TEST_F(CApi, CancelFromAnotherThreadAtRandomPoints) {
     const zelvan_tts_callbacks plain{keep_going, nullptr, nullptr};
     EXPECT_EQ(zelvan_tts_synthesize(engine, "Да.", 5, nullptr, &plain), ZELVAN_TTS_OK);
     zelvan_tts_engine_close(engine);
+}
+
+// What one synthesis gave: the words as spoken, the bytes each points at,
+// the samples of words, marks and sentence ends, the audio's length and peak.
+struct Heard {
+    const std::string* doc = nullptr;
+    std::vector<std::string> words, bytes;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> word_samples;
+    std::string order;  // S E W M END
+    std::vector<std::uint64_t> samples;
+    std::uint64_t audio = 0;
+    float peak = 0;
+};
+
+void hear_event(void* user_data, const zelvan_tts_event* e) {
+    auto* h = static_cast<Heard*>(user_data);
+    static const char* const kType[] = {"", "S", "E", "W", "M", "END"};
+    h->order += std::string(kType[e->type]) + (e->type == ZELVAN_TTS_EVENT_MARK ? e->text : "") + " ";
+    h->samples.push_back(e->sample);
+    if (e->type != ZELVAN_TTS_EVENT_WORD) return;
+    h->words.push_back(e->text);
+    h->bytes.push_back(h->doc->substr(e->text_offset, e->text_length));
+    h->word_samples.push_back({e->sample, e->end_sample});
+}
+
+int hear_audio(void* user_data, const float* samples, size_t count) {
+    auto* h = static_cast<Heard*>(user_data);
+    h->audio += count;
+    for (size_t i = 0; i < count; ++i) h->peak = std::max(h->peak, std::fabs(samples[i]));
+    return 0;
+}
+
+Heard hear(zelvan_tts_engine* engine, const std::string& doc, zelvan_tts_input_format input) {
+    Heard h;
+    h.doc = &doc;
+    const zelvan_tts_callbacks callbacks{hear_audio, nullptr, &h};
+    zelvan_tts_synthesis_options options = zelvan_tts_default_synthesis_options();
+    options.event = hear_event;
+    options.event_user_data = &h;
+    options.input = input;
+    EXPECT_EQ(zelvan_tts_synthesize_with_options(engine, doc.data(), doc.size(), nullptr,
+                                                 &callbacks, &options),
+              ZELVAN_TTS_OK)
+        << doc << ": " << zelvan_tts_last_error();
+    return h;
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const std::string& p : parts) out += (out.empty() ? "" : "|") + p;
+    return out;
+}
+
+TEST_F(CApi, SsmlElementsActedOn) {
+    zelvan_tts_engine* engine = open();
+    ASSERT_NE(engine, nullptr);
+    const Heard plain = hear(engine, "Да нет.", ZELVAN_TTS_INPUT_TEXT);
+    ASSERT_EQ(plain.words.size(), 2u);
+    const struct {
+        const char* doc;
+        const char* words;
+        const char* bytes;
+        // The audio's length and peak beside the plain text's.
+        double length_ratio;
+        double peak_ratio;
+    } kCases[] = {
+        {"<speak><mark name='1'/>Да <mark name='2'/>нет.<mark name='3'/></speak>", "Да|нет.",
+         "Да|нет.", 1.0, 1.0},
+        {"<speak><prosody rate='50%'>Да нет.</prosody></speak>", "Да|нет.", "Да|нет.", 2.0, 1.0},
+        {"<speak><prosody volume='-6dB'>Да нет.</prosody></speak>", "Да|нет.", "Да|нет.", 1.0,
+         0.501},
+        {"<speak><prosody pitch='+2st'>Да нет.</prosody></speak>", "Да|нет.", "Да|нет.", 1.0, 1.0},
+        {"<speak><say-as interpret-as='characters'>Да</say-as> нет.</speak>", "дэ,|а|нет.",
+         "Д|а|нет.", 0, 0},
+        {"<speak><sub alias='Нет'>Да</sub> нет.</speak>", "Нет|нет.",
+         "<sub alias='Нет'>Да</sub>|нет.", 0, 0},
+        {"<speak>Да <break time='500ms'/>нет.</speak>", "Да|нет.", "Да|нет.", 0, 0},
+    };
+    for (const auto& c : kCases) {
+        const std::string doc = c.doc;
+        const Heard h = hear(engine, doc, ZELVAN_TTS_INPUT_SSML);
+        EXPECT_EQ(joined(h.words), c.words) << doc;
+        EXPECT_EQ(joined(h.bytes), c.bytes) << doc;
+        if (c.length_ratio > 0) {
+            EXPECT_NEAR(double(h.audio) / plain.audio, c.length_ratio, 0.05) << doc;
+        }
+        if (c.peak_ratio > 0) {
+            EXPECT_NEAR(h.peak / plain.peak, c.peak_ratio, 0.02) << doc;
+        }
+    }
+    // The break's half second stands between the two words.
+    const Heard broken = hear(engine, "<speak>Да <break time='500ms'/>нет.</speak>",
+                              ZELVAN_TTS_INPUT_SSML);
+    ASSERT_EQ(broken.word_samples.size(), 2u);
+    EXPECT_GE(broken.word_samples[1].first - broken.word_samples[0].second, 24000u);
+    EXPECT_NEAR(double(broken.audio), double(plain.audio + 24000), plain.audio * 0.2);
+    zelvan_tts_engine_close(engine);
+}
+
+TEST_F(CApi, EventsAroundABreakInOrderAtTheirSamples) {
+    zelvan_tts_engine* engine = open();
+    ASSERT_NE(engine, nullptr);
+    const Heard h = hear(engine,
+                         "<speak>Да. <mark name='a'/><break time='250ms'/><mark name='b'/>"
+                         "Нет.<mark name='c'/></speak>",
+                         ZELVAN_TTS_INPUT_SSML);
+    EXPECT_EQ(h.order, "S W E Ma S Mb W E Mc END ");
+    ASSERT_EQ(h.samples.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(h.samples.begin(), h.samples.end()));
+    // a where the first sentence's audio ends, b after the pause at the
+    // word it stands before, c and the end where the audio ends.
+    EXPECT_EQ(h.samples[3], h.samples[2]);
+    EXPECT_GE(h.samples[5], h.samples[3] + 12000);
+    EXPECT_EQ(h.samples[5], h.samples[6]);
+    EXPECT_EQ(h.samples[8], h.audio);
+    EXPECT_EQ(h.samples[9], h.audio);
+    zelvan_tts_engine_close(engine);
+}
+
+TEST_F(CApi, DictionaryAndReadingModesPerEngine) {
+    const std::string other = (root_ / "other.txt").string();
+    std::ofstream(other) << "кот=лев\n";
+    zelvan_tts_engine_options off = zelvan_tts_default_options();
+    off.dictionary = ZELVAN_TTS_DICTIONARY_OFF;
+    zelvan_tts_engine_options file = zelvan_tts_default_options();
+    file.dictionary = ZELVAN_TTS_DICTIONARY_FILE;
+    file.dictionary_file = other.c_str();
+    zelvan_tts_engine_options some = zelvan_tts_default_options();
+    some.punctuation = ZELVAN_TTS_PUNCTUATION_SOME;
+    zelvan_tts_engine_options spelled = zelvan_tts_default_options();
+    spelled.spelling = 1;
+    spelled.capitals = ZELVAN_TTS_CAPITALS_SPELL;
+    const struct {
+        const char* what;
+        zelvan_tts_engine_options options;
+        const char* text;
+        const char* words;
+        const char* bytes;
+        const char* report;  // a line of the engine's report
+    } kCases[] = {
+        {"settings' dictionary", zelvan_tts_default_options(), "кот", "пёс", "кот",
+         "dictionary: "},
+        {"no dictionary", off, "кот", "кот", "кот", "dictionary: off\n"},
+        {"a given file", file, "кот", "лев", "кот", "other.txt\n"},
+        {"symbols named", some, "да+нет", "да|плюс|нет", "да|+|нет",
+         "punctuation some, capitals none, spelling off"},
+        {"spelled", spelled, "Да", "большая|дэ,|а", "Д|Д|а", "capitals spell, spelling on"},
+    };
+    for (const auto& c : kCases) {
+        zelvan_tts_engine* engine = open(c.options);
+        ASSERT_NE(engine, nullptr) << c.what;
+        const std::string text = c.text;
+        const Heard h = hear(engine, text, ZELVAN_TTS_INPUT_TEXT);
+        EXPECT_EQ(joined(h.words), c.words) << c.what;
+        EXPECT_EQ(joined(h.bytes), c.bytes) << c.what;
+        std::string report(zelvan_tts_engine_report(engine, nullptr, 0) + 1, '\0');
+        zelvan_tts_engine_report(engine, report.data(), report.size());
+        EXPECT_NE(report.find(c.report), std::string::npos) << c.what << "\n" << report;
+        zelvan_tts_engine_close(engine);
+    }
+    file.dictionary_file = "/nonexistent/dictionary.txt";
+    zelvan_tts_engine* engine = reinterpret_cast<zelvan_tts_engine*>(1);
+    EXPECT_EQ(zelvan_tts_engine_open_with_options(&file, &engine), ZELVAN_TTS_INVALID_ARGUMENT);
+    EXPECT_EQ(engine, nullptr);
+    EXPECT_EQ(std::string(zelvan_tts_last_error()),
+              "Dictionary not found: /nonexistent/dictionary.txt");
+}
+
+TEST_F(CApi, AProgramBuiltAgainstTheOneZeroHeaderRuns) {
+    const std::string run = std::string("'") + ABI_1_0_CHECK + "' '" + root_.string() + "'";
+    EXPECT_EQ(std::system(run.c_str()), 0);
 }
 
 TEST_F(CApi, TheExampleAndTheInstalledPackage) {

@@ -20,5 +20,12 @@ if nm -D --defined-only "$prefix/lib/libzelvan_tts.so" | awk '{print $3}' | grep
     echo "install_check: the library exports more than its interface" >&2
     exit 1
 fi
+# The library a program links loads no LibTorch; its private engine library
+# does, once an engine opens.
+test -f "$prefix/lib/zelvan_tts-1/libzelvan_tts_engine.so"
+if readelf -d "$prefix/lib/libzelvan_tts.so" | grep NEEDED | grep -q -e torch -e c10; then
+    echo "install_check: libzelvan_tts needs LibTorch" >&2
+    exit 1
+fi
 ZELVAN_TTS_MODEL_PATH="$models" "$prefix/speak" "$prefix/out.wav" "Привет, мир." >/dev/null
 test "$(head -c 4 "$prefix/out.wav")" = "RIFF"

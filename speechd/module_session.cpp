@@ -1,6 +1,6 @@
 #include "speechd/module_session.h"
 
-#include "speechd/reading_modes.h"
+#include "text/reading_modes.h"
 
 #include <algorithm>
 #include <chrono>
@@ -34,18 +34,6 @@ bool write_all(int fd, const std::string& text) {
         done += static_cast<std::size_t>(n);
     }
     return true;
-}
-
-// The tone before a capital letter: 60 ms at 1.2 kHz, faded in and out.
-std::vector<float> capital_tone(float gain) {
-    const std::size_t n = kSampleRate * 60 / 1000;
-    const std::size_t fade = kSampleRate * 5 / 1000;
-    std::vector<float> tone(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const float edge = static_cast<float>(std::min({i, n - 1 - i, fade})) / fade;
-        tone[i] = 0.3f * gain * edge * std::sin(2.0f * 3.14159265f * 1200.0f * i / kSampleRate);
-    }
-    return tone;
 }
 
 bool starts_with(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
@@ -295,68 +283,61 @@ void ModuleSession::speak(const Job& job) {
     };
     // Text runs of one reading and the marks among them: one synthesis, so
     // that marks never cut a sentence.
-    std::string text;
-    std::vector<TextMark> marks;
-    Prosody prosody;
     bool first = true;
-    const auto say = [&] {
-        if (text.empty() && marks.empty()) return true;
-        bool go_on = true;
-        if (text.empty()) {
+    const auto say = [&](const SpeechSegment& segment) {
+        std::vector<TextMark> marks;
+        for (const SpokenMark& m : segment.spoken.marks) marks.push_back({m.name, m.offset});
+        if (segment.spoken.text.find_first_not_of(" \t\r\n") == std::string::npos) {
             for (const TextMark& m : marks)
-                if (!(go_on = mark(m.name))) break;
-        } else {
-            SynthesisRequest request = job.request;
-            request.speed *= prosody.rate;
-            request.pitch *= prosody.pitch;
-            request.volume *= prosody.volume;
-            // The engine clips at full scale: it makes the voice at no more
-            // than half of it, and the limiter gives the rest of the gain
-            // without clipping.
-            const float total = std::isfinite(request.volume) ? request.volume : 0.0f;
-            request.volume = std::min(total, 0.5f);
-            output.set_gain(request.volume > 0.0f ? total / request.volume : 1.0f);
-            std::string error;
-            const SynthesisResult result = engine_->synthesize(
-                text, marks, request,
-                [&](const float* samples, std::size_t count) {
-                    if (first) {
-                        first = false;
-                        trace("message " + std::to_string(job.id) + ": first audio after " +
-                              std::to_string(static_cast<int>(now_ms() - started)) + " ms");
-                    }
-                    return send_audio(job.id, output, samples, count);
-                },
-                mark, error);
-            if (result == SynthesisResult::Failed) {
-                log_error("synthesis failed: " + error);
-                finish(job.id, "703 STOP\n");
-                return false;
-            }
-            if (result == SynthesisResult::Stopped && !paused) {
-                trace("message " + std::to_string(job.id) + ": engine stopped after " +
-                      std::to_string(static_cast<int>(now_ms() - started)) + " ms");
-            }
-            go_on = result == SynthesisResult::Done;
+                if (!mark(m.name)) {
+                    if (paused) finish(job.id, "704 PAUSE\n");
+                    return false;
+                }
+            return true;
         }
-        text.clear();
-        marks.clear();
+        SynthesisRequest request = job.request;
+        request.speed *= segment.prosody.rate;
+        request.pitch *= segment.prosody.pitch;
+        request.volume *= segment.prosody.volume;
+        // The engine clips at full scale: it makes the voice at no more
+        // than half of it, and the limiter gives the rest of the gain
+        // without clipping.
+        const float total = std::isfinite(request.volume) ? request.volume : 0.0f;
+        request.volume = std::min(total, 0.5f);
+        output.set_gain(request.volume > 0.0f ? total / request.volume : 1.0f);
+        std::string error;
+        const SynthesisResult result = engine_->synthesize(
+            segment.spoken.text, marks, request,
+            [&](const float* samples, std::size_t count) {
+                if (first) {
+                    first = false;
+                    trace("message " + std::to_string(job.id) + ": first audio after " +
+                          std::to_string(static_cast<int>(now_ms() - started)) + " ms");
+                }
+                return send_audio(job.id, output, samples, count);
+            },
+            mark, error);
+        if (result == SynthesisResult::Failed) {
+            log_error("synthesis failed: " + error);
+            finish(job.id, "703 STOP\n");
+            return false;
+        }
+        if (result == SynthesisResult::Stopped && !paused) {
+            trace("message " + std::to_string(job.id) + ": engine stopped after " +
+                  std::to_string(static_cast<int>(now_ms() - started)) + " ms");
+        }
         if (paused) finish(job.id, "704 PAUSE\n");
-        return go_on;
+        return result == SynthesisResult::Done;
     };
-    const auto same = [](const Prosody& a, const Prosody& b) {
-        return a.rate == b.rate && a.pitch == b.pitch && a.volume == b.volume;
-    };
-    for (const SpeechItem& item : job.items) {
+    for (const SpeechSegment& segment : speech_segments(job.items)) {
         if (!live(job.id)) return;
-        switch (item.kind) {
-            case SpeechItem::Kind::Mark:
-                marks.push_back({item.text, text.size()});
+        switch (segment.kind) {
+            case SpeechSegment::Kind::Speech:
+                if (!say(segment)) return;
                 break;
-            case SpeechItem::Kind::Break: {
-                if (!say()) return;
+            case SpeechSegment::Kind::Pause: {
                 const std::vector<float> silence(kAudioBlockSamples, 0.0f);
-                std::size_t left = static_cast<std::size_t>(item.break_ms) * kSampleRate / 1000;
+                std::size_t left = static_cast<std::size_t>(segment.pause_ms) * kSampleRate / 1000;
                 output.set_gain(1.0f);
                 while (left > 0) {
                     const std::size_t n = std::min(left, silence.size());
@@ -365,21 +346,15 @@ void ModuleSession::speak(const Job& job) {
                 }
                 break;
             }
-            case SpeechItem::Kind::Tone: {
-                if (!say()) return;
-                const std::vector<float> tone = capital_tone(tone_gain * item.prosody.volume);
+            case SpeechSegment::Kind::Tone: {
+                const std::vector<float> tone =
+                    capital_tone(kSampleRate, tone_gain * segment.prosody.volume);
                 output.set_gain(1.0f);
                 if (!send_audio(job.id, output, tone.data(), tone.size())) return;
                 break;
             }
-            case SpeechItem::Kind::Text:
-                if (!text.empty() && !same(prosody, item.prosody) && !say()) return;
-                prosody = item.prosody;
-                text += item.text;
-                break;
         }
     }
-    if (!say()) return;
     trace("message " + std::to_string(job.id) + ": spoken in " +
           std::to_string(static_cast<int>(now_ms() - started)) + " ms");
     finish(job.id, "702 END\n");

@@ -3,7 +3,7 @@
 // language and by voice type (male1 ... child_female).
 #pragma once
 
-#include "speechd/reading_modes.h"
+#include "text/reading_modes.h"
 
 #include <string>
 #include <string_view>

@@ -5,44 +5,13 @@
 // external entities are refused, never fetched, expanded or read aloud.
 #pragma once
 
-#include <cstddef>
+#include "text/speech_items.h"
+
 #include <stdexcept>
-#include <string>
 #include <string_view>
 #include <vector>
 
 namespace zelvan_tts {
-
-// Factors relative to the message's own settings.
-struct Prosody {
-    float rate = 1.0f;
-    float pitch = 1.0f;
-    float volume = 1.0f;
-};
-
-// Bytes [offset, offset + length) of the document.
-struct ByteSpan {
-    std::size_t offset = 0;
-    std::size_t length = 0;
-};
-
-struct SpeechItem {
-    enum class Kind {
-        Text,   // `text` read with `prosody`; spelled out if `characters`
-        Mark,   // the index mark `text`
-        Break,  // `break_ms` of silence
-        Tone,   // the short tone that announces a capital letter
-    };
-    Kind kind = Kind::Text;
-    std::string text;
-    Prosody prosody;
-    bool characters = false;
-    int break_ms = 0;
-    // Text: the document's bytes each byte of `text` comes from (a
-    // character reference's bytes, a <sub>'s whole element for its alias);
-    // Mark and Break: one span, the element.
-    std::vector<ByteSpan> source;
-};
 
 // A document that declares a document type or entities.
 class SsmlRefused : public std::invalid_argument {
@@ -59,28 +28,6 @@ inline constexpr int kMaxBreakMs = 60000;
 // the markup (what looks like a tag, "<" then a letter, "/", "!" or "?", up
 // to the next ">"), its character references decoded. Throws SsmlRefused.
 std::vector<SpeechItem> parse_ssml(std::string_view document);
-
-// A mark among the spoken text: it stands before byte `offset`.
-struct SpokenMark {
-    std::string name;
-    std::size_t offset = 0;
-    ByteSpan source;  // the <mark/> element
-};
-
-// What one synthesis speaks of a document: the text runs joined (spelled
-// runs letter by letter, a pause or a run's edge as a blank), with its marks
-// in between. Prosody does not change within one synthesis.
-struct SpokenText {
-    std::string text;
-    std::vector<ByteSpan> source;  // per byte of `text`; empty: `text` is the document
-    std::vector<SpokenMark> marks;
-
-    // The document's bytes that bytes [offset, offset + length) of `text`
-    // come from.
-    ByteSpan document_span(std::size_t offset, std::size_t length) const;
-};
-
-SpokenText spoken_text(const std::vector<SpeechItem>& items);
 
 // The prosody attributes, each relative to 1 (what the attribute is missing
 // or not understood gives): rate "x-slow".."x-fast", "150%", "+20%", "1.5";

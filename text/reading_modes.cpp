@@ -1,15 +1,16 @@
-#include "speechd/reading_modes.h"
+#include "text/reading_modes.h"
 
 #include "shared/symbols/code_points.h"
 #include "shared/symbols/symbols.h"
 #include "text/transliteration.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
-namespace zelvan_tts::speechd {
+namespace zelvan_tts {
 
 namespace {
 
@@ -150,40 +151,69 @@ std::string character_name(char32_t c) {
     return voice_says(self) ? self : unicode_name(c);
 }
 
-void add_text(std::vector<SpeechItem>& items, std::string text, const Prosody& prosody) {
-    if (!items.empty() && items.back().kind == SpeechItem::Kind::Text) {
-        items.back().text += text;
-        return;
+// Appends `text`, all of it from `from`, to the last run of `items`, or to
+// a new one.
+void add_text(std::vector<SpeechItem>& items, std::string_view text, ByteSpan from,
+              const Prosody& prosody) {
+    if (items.empty() || items.back().kind != SpeechItem::Kind::Text) {
+        SpeechItem run;
+        run.prosody = prosody;
+        items.push_back(std::move(run));
     }
-    SpeechItem run;
-    run.text = std::move(text);
-    run.prosody = prosody;
-    items.push_back(std::move(run));
+    SpeechItem& run = items.back();
+    run.text.append(text);
+    run.source.insert(run.source.end(), text.size(), from);
 }
 
-std::string name_punctuation(std::string_view text, Punctuation mode) {
+// The document's bytes that bytes [begin, end) of a run come from.
+ByteSpan source_of(const std::vector<ByteSpan>& source, std::size_t begin, std::size_t end) {
+    if (begin >= source.size()) return {};
+    std::size_t first = source[begin].offset;
+    std::size_t last = first + source[begin].length;
+    for (std::size_t i = begin + 1; i < end && i < source.size(); ++i) {
+        first = std::min(first, source[i].offset);
+        last = std::max(last, source[i].offset + source[i].length);
+    }
+    return {first, last - first};
+}
+
+// `run` with its punctuation named as `mode` says.
+SpeechItem name_punctuation(const SpeechItem& run, Punctuation mode) {
     const int level = mode == Punctuation::Some   ? 1
                       : mode == Punctuation::Most ? 2
                       : mode == Punctuation::All  ? 3
                                                   : 0;
-    if (level == 0) return std::string(text);
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
+    if (level == 0) return run;
+    SpeechItem out = run;
+    out.text.clear();
+    out.source.clear();
+    const std::string_view text = run.text;
+    const auto append = [&](std::string_view s, ByteSpan from) {
+        out.text.append(s);
+        out.source.insert(out.source.end(), s.size(), from);
+    };
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t start = pos;
         const char32_t c = decode_utf8(text, pos);
+        const ByteSpan from = source_of(run.source, start, pos);
         const Name* n = find_name(c);
         if (n == nullptr || n->level == 0 || n->level > level) {
-            out.append(text, start, pos - start);
+            if (run.source.size() == text.size()) {
+                out.text.append(text, start, pos - start);
+                out.source.insert(out.source.end(), run.source.begin() + start,
+                                  run.source.begin() + pos);
+            } else {
+                append(text.substr(start, pos - start), from);
+            }
             continue;
         }
-        out += ' ';
-        out += n->name;
-        out += ' ';
+        append(" ", from);
+        append(n->name, from);
+        append(" ", from);
         // Sentence punctuation still shapes the melody after its name.
         if (n->level == 3 && c != U'-' && c != U'\'' && c != U'\u2019')
-            out.append(text, start, pos - start);
+            append(text.substr(start, pos - start), from);
     }
     return out;
 }
@@ -257,33 +287,35 @@ std::string lower_ascii(std::string_view s) {
 
 }  // namespace
 
-std::vector<SpeechItem> spell(std::string_view text, Capitals capitals, const Prosody& prosody) {
+std::vector<SpeechItem> spell(std::string_view text, Capitals capitals, const Prosody& prosody,
+                              const std::vector<ByteSpan>& source) {
     std::vector<SpeechItem> items;
-    std::string run;
     bool first = true;
+    ByteSpan last;  // the source of the last character spelled
     std::size_t pos = 0;
     while (pos < text.size()) {
+        const std::size_t start = pos;
         const char32_t c = decode_utf8(text, pos);
+        const ByteSpan from = source_of(source, start, pos);
         if (c == U' ' || c == U'\t' || c == U'\n' || c == U'\r') {
             // Words apart; a blank itself is not named inside a text.
-            if (!first) run += ". ";
+            if (!first) add_text(items, ". ", from, prosody);
             first = true;
             continue;
         }
-        if (!first) run += ", ";
+        if (!first) add_text(items, ", ", last, prosody);
         first = false;
-        if (is_capital(c) && capitals == Capitals::Spell) run += "большая ";
+        last = from;
+        if (is_capital(c) && capitals == Capitals::Spell) add_text(items, "большая ", from, prosody);
         if (is_capital(c) && capitals == Capitals::Icon) {
-            if (!run.empty()) add_text(items, std::move(run), prosody);
-            run.clear();
             SpeechItem tone;
             tone.kind = SpeechItem::Kind::Tone;
             tone.prosody = prosody;
+            tone.source.push_back(from);
             items.push_back(tone);
         }
-        run += character_name(c);
+        add_text(items, character_name(c), from, prosody);
     }
-    if (!run.empty()) add_text(items, std::move(run), prosody);
     return items;
 }
 
@@ -295,12 +327,10 @@ std::vector<SpeechItem> apply_reading_modes(const std::vector<SpeechItem>& items
         if (item.kind != SpeechItem::Kind::Text) {
             out.push_back(item);
         } else if (item.characters || modes.spelling) {
-            for (SpeechItem& spelled : spell(item.text, modes.capitals, item.prosody))
+            for (SpeechItem& spelled : spell(item.text, modes.capitals, item.prosody, item.source))
                 out.push_back(std::move(spelled));
         } else {
-            SpeechItem run = item;
-            run.text = name_punctuation(item.text, modes.punctuation);
-            out.push_back(std::move(run));
+            out.push_back(name_punctuation(item, modes.punctuation));
         }
     }
     return out;
@@ -360,4 +390,4 @@ std::vector<SpeechItem> read_key(std::string_view key, const ReadingModes& modes
     return items;
 }
 
-}  // namespace zelvan_tts::speechd
+}  // namespace zelvan_tts

@@ -1,8 +1,8 @@
-#include "speechd/reading_modes.h"
+#include "text/reading_modes.h"
 
 #include <gtest/gtest.h>
 
-namespace zelvan_tts::speechd {
+namespace zelvan_tts {
 namespace {
 
 // Text runs as they are, tones as "|".
@@ -74,4 +74,4 @@ TEST(ReadingModes, CharactersAndKeys) {
 }
 
 }  // namespace
-}  // namespace zelvan_tts::speechd
+}  // namespace zelvan_tts

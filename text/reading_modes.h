@@ -4,13 +4,13 @@
 // every voice reads.
 #pragma once
 
-#include "text/ssml.h"
+#include "text/speech_items.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace zelvan_tts::speechd {
+namespace zelvan_tts {
 
 enum class Punctuation { None, Some, Most, All };
 enum class Capitals { None, Spell, Icon };
@@ -25,13 +25,16 @@ struct ReadingModes {
 // symbols such as @ # % + =; Most: also brackets, quotes and dashes; All: every
 // punctuation mark, the marks themselves kept for the sentence melody), and
 // runs marked as characters, or every run in spelling mode, spelled out.
+// Each byte of what is said keeps the source of the character it comes from.
 std::vector<SpeechItem> apply_reading_modes(const std::vector<SpeechItem>& items,
                                             const ReadingModes& modes);
 
 // Spells `text`: one name per character (letters by their names, digits as
 // numbers, symbols by their names), words apart; capitals are announced as
-// `capitals` says (a word before them, or a Tone item).
-std::vector<SpeechItem> spell(std::string_view text, Capitals capitals, const Prosody& prosody);
+// `capitals` says (a word before them, or a Tone item). `source` gives the
+// document's bytes of each byte of `text` (may be empty).
+std::vector<SpeechItem> spell(std::string_view text, Capitals capitals, const Prosody& prosody,
+                              const std::vector<ByteSpan>& source = {});
 
 // What the CHAR request says for its character (given as sent, an XML
 // character entity such as &lt; included).
@@ -41,4 +44,4 @@ std::vector<SpeechItem> read_character(std::string_view character, const Reading
 // "kp-5", "f12", "escape".
 std::vector<SpeechItem> read_key(std::string_view key, const ReadingModes& modes);
 
-}  // namespace zelvan_tts::speechd
+}  // namespace zelvan_tts
