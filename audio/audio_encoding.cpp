@@ -17,8 +17,8 @@ namespace zelvan_tts {
 namespace {
 
 // libsndfile's scale from the highest bit rate (0) to the lowest (1): about
-// 64 kbit/s for a mono voice at 48 kHz.
-constexpr double kMp3CompressionLevel = 0.6;
+// 80 kbit/s for a mono voice at 48 kHz.
+constexpr double kMp3CompressionLevel = 0.85;
 
 struct FormatInfo {
     AudioFormat format;

@@ -96,8 +96,12 @@ TEST(HttpService, EndpointsAnswerAndRefuse) {
             EXPECT_EQ(r->get_header_value("Content-Type"), "application/json");
             EXPECT_EQ(error_code(r->body), t.type_or_code) << r->body;
         }
-        if (t.status == 405) EXPECT_FALSE(r->get_header_value("Allow").empty());
-        if (t.status == 401) EXPECT_EQ(r->get_header_value("WWW-Authenticate"), "Bearer");
+        if (t.status == 405) {
+            EXPECT_FALSE(r->get_header_value("Allow").empty());
+        }
+        if (t.status == 401) {
+            EXPECT_EQ(r->get_header_value("WWW-Authenticate"), "Bearer");
+        }
     }
 }
 
@@ -252,7 +256,9 @@ TEST(ServerOptions, CommandLine) {
     for (const auto& t : cases) {
         const ParsedOptions p = parse_server_options(t.args, t.env_token);
         EXPECT_EQ(p.error, t.error);
-        if (p.error.empty()) EXPECT_EQ(p.options.port, t.port);
+        if (p.error.empty()) {
+            EXPECT_EQ(p.options.port, t.port);
+        }
     }
 }
 
