@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace zelvan_tts {
 
@@ -13,6 +14,15 @@ namespace {
 
 constexpr float kMinSpeed = 0.25f;
 constexpr float kMaxSpeed = 4.0f;
+
+// OpenAI-compatible clients offer their own voice names, often without a
+// way to type another: each stands for a Russian voice of the same kind.
+constexpr std::pair<const char*, const char*> kOpenAiVoices[] = {
+    {"alloy", "ru_azat"},  {"echo", "ru_rustem"}, {"fable", "ru_taras"},
+    {"onyx", "ru_ural"},   {"nova", "ru_alsu"},   {"shimmer", "ru_oksana"},
+    {"ash", "ru_aibek"},   {"ballad", "ru_farhod"}, {"coral", "ru_zarina"},
+    {"sage", "ru_dilnoza"}, {"verse", "ru_nurlan"},
+};
 
 RequestError bad(std::string code, std::string param, std::string message, int status = 400) {
     return {status, std::move(code), std::move(param), std::move(message)};
@@ -115,6 +125,8 @@ ParsedSpeech parse_openai_speech(std::string_view body, std::size_t max_text_cha
         return p;
     }
     if (!text_field("input", &input)) return p;
+    for (const auto& [openai, ours] : kOpenAiVoices)
+        if (voice == openai) voice = ours;
     RequestError e = check_text(input, max_text_chars, &job);
     if (e.status == 0) e = check_voice(voice, &job);
     if (e.status == 0) e = check_speed(speed, &job);

@@ -35,7 +35,9 @@ struct ParsedSpeech {
 
 // {"model", "input", "voice", "response_format", "speed", "sample_rate"}.
 // The format defaults to mp3 and raw PCM to 24 kHz, as OpenAI-compatible
-// clients expect; "model" is accepted and ignored.
+// clients expect; "model" is accepted and ignored; OpenAI's voice names
+// (alloy, echo, fable, onyx, nova, shimmer, ash, ballad, coral, sage, verse)
+// stand for Russian voices.
 ParsedSpeech parse_openai_speech(std::string_view body, std::size_t max_text_chars);
 
 // text, voice (or lang), format (default wav), speed, rate.

@@ -216,13 +216,13 @@ void WyomingService::stop() {
     if (listener_ >= 0) ::shutdown(listener_, SHUT_RDWR);
     if (acceptor_.joinable()) acceptor_.join();
     if (listener_ >= 0) ::close(listener_);
-    std::vector<std::thread> threads;
+    std::vector<Client> threads;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (int fd : clients_) ::shutdown(fd, SHUT_RDWR);
         threads.swap(threads_);
     }
-    for (std::thread& t : threads) t.join();
+    for (Client& c : threads) c.thread.join();
 }
 
 void WyomingService::accept_loop() {
@@ -239,13 +239,24 @@ void WyomingService::accept_loop() {
             ::close(fd);
             return;
         }
+        for (auto it = threads_.begin(); it != threads_.end();) {
+            if (*it->done) {
+                it->thread.join();
+                it = threads_.erase(it);
+            } else {
+                ++it;
+            }
+        }
         clients_.insert(fd);
-        threads_.emplace_back([this, fd] {
-            serve(fd);
-            std::lock_guard<std::mutex> lock(mutex_);
-            clients_.erase(fd);
-            ::close(fd);
-        });
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        threads_.push_back({std::thread([this, fd, done] {
+                                serve(fd);
+                                std::lock_guard<std::mutex> lock(mutex_);
+                                clients_.erase(fd);
+                                ::close(fd);
+                                *done = true;
+                            }),
+                            done});
     }
 }
 

@@ -11,6 +11,7 @@
 #include "http/metrics.h"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -47,7 +48,14 @@ private:
     std::thread acceptor_;
     std::mutex mutex_;
     std::set<int> clients_;
-    std::vector<std::thread> threads_;
+    // Each client's thread, and whether it has finished: finished ones are
+    // joined at the next connection, so that a long life of short
+    // connections keeps no dead threads.
+    struct Client {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<Client> threads_;
 };
 
 }  // namespace zelvan_tts
