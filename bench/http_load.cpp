@@ -30,7 +30,7 @@ double percentile(std::vector<double> v, double p) {
 
 int main(int argc, char** argv) {
     int port = 5500, clients = 1, requests = 100;
-    std::string format = "pcm", token, text = "Привет! Сегодня хорошая погода, пойдём гулять в парк.";
+    std::string format = "pcm", token, text = "Сегодня хорошая погода, и мы пойдём гулять в парк.";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i], v = argv[i + 1];
         if (a == "--port") port = std::atoi(v.c_str());

@@ -8,6 +8,9 @@
 #include "http/server_options.h"
 #include "http/wyoming_service.h"
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +43,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const ServerOptions& options = parsed.options;
+    // Every connection has a thread of its own, and glibc gives busy
+    // threads allocation arenas of their own that it rarely hands back: at
+    // one arena per engine the server stays near its size after warm-up
+    // instead of growing by a quarter (bench/RESULTS.md).
+    mallopt(M_ARENA_MAX, std::max(2, options.engines));
     std::unique_ptr<EnginePool> pool;
     try {
         pool = std::make_unique<EnginePool>(options.engines, options.models,
