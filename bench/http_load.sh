@@ -33,9 +33,11 @@ wrk.headers["Content-Type"] = "application/json"
 wrk.body = '{"model": "tts-1", "input": "$TEXT", "voice": "ru_azat", "response_format": "pcm"}'
 LUA
 
-start_server() {  # ENGINES QUEUE
-    XDG_CONFIG_HOME="$WORK/config" "$SERVER" --port "$PORT" --engines "$1" --queue "$2" \
-        >"$WORK/server.log" 2>&1 &
+start_server() {  # ENGINES QUEUE [more options]
+    engines=$1 queue=$2
+    shift 2
+    XDG_CONFIG_HOME="$WORK/config" "$SERVER" --port "$PORT" --engines "$engines" --queue "$queue" \
+        "$@" >"$WORK/server.log" 2>&1 &
     PID=$!
     i=0
     until curl -sf "http://127.0.0.1:$PORT/healthz" >/dev/null; do
@@ -44,7 +46,7 @@ start_server() {  # ENGINES QUEUE
         sleep 0.1
     done
     # Warm-up: the first calls of a voice model are slower.
-    "$LOAD" --port "$PORT" --clients "$1" --requests 20 --text "$TEXT" >/dev/null
+    "$LOAD" --port "$PORT" --clients "$engines" --requests 20 --text "$TEXT" >/dev/null
 }
 
 stop_server() {
@@ -92,6 +94,15 @@ for engines in 1 2; do
     stop_server
 done
 
+# The pool alone: one voice-model thread per engine, so that one engine
+# does not use both cores inside each synthesis.
+for engines in 1 2; do
+    start_server "$engines" 16 --threads 1
+    json=$("$LOAD" --port "$PORT" --clients 8 --requests 300 --text "$TEXT")
+    eval "single_${engines}=$(echo "$json" | field rps)"
+    stop_server
+done
+
 # More clients than engines and line: the rest is answered 429 at once.
 start_server 2 2
 set -- $(run_wrk 16)
@@ -115,6 +126,7 @@ stop_server
 
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 ratio=$(awk -v a="$rps_2_8" -v b="$rps_1_8" 'BEGIN { printf "%.2f", a / b }')
+ratio1=$(awk -v a="$single_2" -v b="$single_1" 'BEGIN { printf "%.2f", a / b }')
 ratio2=$(awk -v a="$rps_2_2" -v b="$rps_1_2" 'BEGIN { printf "%.2f", a / b }')
 machine="$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1), $(nproc) cores"
 
@@ -136,6 +148,10 @@ SECTION="$WORK/section.md"
     cat "$ROWS"
     echo
     echo "- Throughput with 2 engines against 1: ${ratio}x with 8 clients, ${ratio2}x with 2 clients."
+    echo "  One engine alone gives its voice model both cores (\`--threads\` defaults to the cores"
+    echo "  shared out), so a second engine adds only what one synthesis leaves idle. With one"
+    echo "  thread per engine (\`--threads 1\`), 8 clients, 300 requests (http_load_bench):"
+    printf '  1 engine %.1f requests/s, 2 engines %.1f requests/s: %sx.\n' "$single_1" "$single_2" "$ratio1"
     echo "- 16 clients against 2 engines and a line of 2 (\`--engines 2 --queue 2\`): wrk ${over_rps} requests/s"
     echo "  answered 200, ${over_non2xx} answered 429 at once, socket errors: ${over_errors}; http_load_bench, 2000 requests:"
     echo "  \`$over\`."

@@ -6,14 +6,15 @@
 
 namespace zelvan_tts {
 
-EnginePool::EnginePool(int count, const std::string& models_root, std::size_t max_waiting)
+EnginePool::EnginePool(int count, const std::string& models_root, std::size_t max_waiting,
+                       int threads)
     : max_waiting_(max_waiting) {
     // Engines side by side share the cores: each voice model gets its part,
     // else N engines would each start a thread per core and fight.
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     zelvan_tts_engine_params params = zelvan_tts_default_params();
     params.models_root = models_root.empty() ? nullptr : models_root.c_str();
-    params.threads = std::max(1, cores / std::max(1, count));
+    params.threads = threads > 0 ? threads : std::max(1, cores / std::max(1, count));
     for (int i = 0; i < count; ++i) {
         zelvan_tts_engine* engine = nullptr;
         if (zelvan_tts_engine_open(&params, &engine) != ZELVAN_TTS_OK) {

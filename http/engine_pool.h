@@ -17,9 +17,10 @@ namespace zelvan_tts {
 class EnginePool {
 public:
     // Opens `count` engines on `models_root` ("" for the usual search), each
-    // with its share of the cores for the voice model. Throws
-    // std::runtime_error with the library's message.
-    EnginePool(int count, const std::string& models_root, std::size_t max_waiting);
+    // with `threads` threads for the voice model (0: its share of the
+    // cores). Throws std::runtime_error with the library's message.
+    EnginePool(int count, const std::string& models_root, std::size_t max_waiting,
+               int threads = 0);
     ~EnginePool();
     EnginePool(const EnginePool&) = delete;
     EnginePool& operator=(const EnginePool&) = delete;

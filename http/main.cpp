@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<EnginePool> pool;
     try {
         pool = std::make_unique<EnginePool>(options.engines, options.models,
-                                            static_cast<std::size_t>(options.queue));
+                                            static_cast<std::size_t>(options.queue),
+                                            options.threads);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zelvan_tts_http: %s\n", e.what());
         return 1;

@@ -24,12 +24,14 @@ bool is_loopback_host(const std::string& host) {
 
 const char* server_usage() {
     return "usage: zelvan_tts_http [--host 127.0.0.1] [--port 5500] [--wyoming PORT]\n"
-           "                       [--engines N] [--queue N] [--token T] [--models DIR]\n"
+           "                       [--engines N] [--threads N] [--queue N] [--token T]\n"
+           "                       [--models DIR]\n"
            "                       [--max-text CHARS] [--max-body BYTES]\n"
            "  --host      address to listen on (a bearer token is required beyond loopback)\n"
            "  --port      HTTP port (default 5500)\n"
            "  --wyoming   also serve the Wyoming protocol on this TCP port\n"
            "  --engines   engines speaking at once (default: one per core)\n"
+           "  --threads   voice-model threads of each engine (default: the cores shared out)\n"
            "  --queue     requests that may wait for an engine; beyond them 429 (default 16)\n"
            "  --token     bearer token every request must carry (or ZELVAN_TTS_HTTP_TOKEN)\n"
            "  --models    the models folder (default: the usual search)\n"
@@ -63,6 +65,8 @@ ParsedOptions parse_server_options(const std::vector<std::string>& args, const c
             ok = parse_int(v, 1, 65535, &o.wyoming_port);
         } else if (a == "--engines") {
             ok = parse_int(v, 1, 256, &o.engines);
+        } else if (a == "--threads") {
+            ok = parse_int(v, 1, 256, &o.threads);
         } else if (a == "--queue") {
             ok = parse_int(v, 0, 100000, &o.queue);
         } else if (a == "--token") {

@@ -12,6 +12,7 @@ struct ServerOptions {
     int port = 5500;
     int wyoming_port = 0;  // 0: no Wyoming listener
     int engines = 0;       // 0: one per core
+    int threads = 0;       // voice-model threads per engine; 0: the cores shared out
     // Requests that may wait for an engine while all speak; one more is 429.
     int queue = 16;
     std::string token;   // bearer token; "" when none is required
