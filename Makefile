@@ -54,10 +54,12 @@ demo: build
 	echo "== demo.wav is ready: play it with any audio player (aplay demo.wav)"
 
 # The benchmark report: every figure with its unit, command and machine, in
-# bench/RESULTS.md. espeak-ng is the peer it compares with.
+# bench/RESULTS.md. espeak-ng is the peer it compares with; wrk loads the
+# HTTP server.
 bench: build
-	scripts/install-deps espeak-ng
+	scripts/install-deps espeak-ng wrk curl
 	$(BUILD_DIR)/bin/bench_report bench/RESULTS.md
+	bench/http_load.sh $(BUILD_DIR) bench/RESULTS.md
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(WINDOWS_DIR)
