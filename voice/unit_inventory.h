@@ -95,7 +95,7 @@ struct VoiceInventory {
 };
 
 struct InventoryOptions {
-    int candidates_per_pair = 6;
+    int candidates_per_pair = 24;
     int threads = 2;
     std::function<void(const std::string&)> progress;  // may be empty
 };
