@@ -17,7 +17,7 @@
 //
 //   voice_quality_bench [--voice FILE | --source SRC.torchscript --inventory INV]
 //                       [--formant FILE] [--models ROOT] [--corpus DIR] [--limit N] [--tsv]
-//                       [--picture FILE.png] [--name LABEL]
+//                       [--picture FILE.png] [--name LABEL] [--no-peers]
 // The voices default to the build's: <bin>/../models (the recorded voice and
 // the demo stages) and <bin>/../models-formant. --tsv prints every figure as
 // one line "figure<TAB>value<TAB>unit<TAB>command" on stdout.
@@ -472,7 +472,7 @@ std::string fixed(double v, int precision) {
 
 int main(int argc, char** argv) {
     std::string voice_file, source, inventory, formant, picture, label = "recorded voice";
-    bool tsv = false;
+    bool tsv = false, peers = true;
     std::string corpus = voice::kDefaultCorpusDir;
     const fs::path bin = fs::canonical("/proc/self/exe").parent_path();
     std::string models = (bin / ".." / "models").string();
@@ -481,6 +481,10 @@ int main(int argc, char** argv) {
         const std::string a = argv[i];
         if (a == "--tsv") {
             tsv = true;
+            continue;
+        }
+        if (a == "--no-peers") {  // the recorded voice alone, while tuning it
+            peers = false;
             continue;
         }
         if (i + 1 >= argc) break;
@@ -535,11 +539,11 @@ int main(int argc, char** argv) {
         }
         std::vector<Voice> voices{{label, &recorded}};
         torch::jit::Module formant_voice;
-        if (fs::exists(formant)) {
+        if (peers && fs::exists(formant)) {
             formant_voice = load_voice_model(formant);
             voices.push_back({"formant demo voice", &formant_voice});
         }
-        if (std::system("command -v espeak-ng >/dev/null 2>&1") == 0)
+        if (peers && std::system("command -v espeak-ng >/dev/null 2>&1") == 0)
             voices.push_back({"espeak-ng -v ru", nullptr});
 
         std::vector<voice::Utterance> held_out;

@@ -286,6 +286,56 @@ TEST_F(RecordedVoice, MelodyOfQuestionsAndLists) {
     }
 }
 
+TEST_F(RecordedVoice, UnitSearchTakesARecordedStretchThatNeedsNoChange) {
+    // Three units recorded one after the other; asked for their phones with
+    // exactly their recorded lengths and pitch, the search takes the middle
+    // one among all the instances of its pair.
+    torch::jit::Module raw;
+    ASSERT_TRUE(load_encrypted_module(RECORDED_VOICE_FILE, raw));
+    const torch::Tensor span = raw.attr("unit_span").toTensor();
+    const torch::Tensor phones = raw.attr("unit_phones").toTensor();
+    const torch::Tensor next = raw.attr("unit_next").toTensor();
+    const torch::Tensor f0 = raw.attr("unit_f0").toTensor();
+    const torch::Tensor candidates = raw.attr("candidates").toTensor();
+    std::vector<std::int64_t> before(static_cast<std::size_t>(next.size(0)), -1);
+    for (std::int64_t u = 0; u < next.size(0); ++u)
+        if (next[u].item<std::int64_t>() >= 0) before[static_cast<std::size_t>(next[u].item<std::int64_t>())] = u;
+    int tried = 0;
+    for (std::int64_t u = 0; u < next.size(0) && tried < 6; u += 97) {
+        const std::int64_t p = before[static_cast<std::size_t>(u)], n = next[u].item<std::int64_t>();
+        if (p < 0 || n < 0) continue;
+        const std::int64_t chain[3] = {p, u, n};
+        bool usable = true;
+        for (std::int64_t c : chain)
+            usable = usable && phones[c][0].item<std::int64_t>() != 0 && phones[c][1].item<std::int64_t>() != 0 &&
+                     f0[c][1].item<float>() > 0 && f0[c][2].item<float>() > 0;
+        const std::int64_t row = phones[u][0].item<std::int64_t>() * 51 + phones[u][1].item<std::int64_t>();
+        if (!usable || (candidates[row] >= 0).sum().item<std::int64_t>() < 4) continue;
+        ++tried;
+        // Phones p.left, u.left, u.right, n.right; each lasts twice its
+        // recorded half, the melody passes through the recorded pitch at
+        // their middles.
+        std::vector<double> dur, mids, pitch;
+        const auto half = [&](std::int64_t c, int side) {
+            return static_cast<double>(span[c][3 + side].item<std::int64_t>() - span[c][2 + side].item<std::int64_t>());
+        };
+        dur = {2 * half(p, 0), 2 * half(u, 0), 2 * half(u, 1), 2 * half(n, 1)};
+        std::vector<double> start{0};
+        for (double d : dur) start.push_back(start.back() + d);
+        for (int k = 0; k < 4; ++k) mids.push_back(start[k] + 0.5 * dur[k]);
+        pitch = {f0[p][1].item<float>(), f0[u][1].item<float>(), f0[u][2].item<float>(), f0[n][2].item<float>()};
+        const torch::Tensor ph = torch::tensor({phones[p][0].item<std::int64_t>(), phones[u][0].item<std::int64_t>(),
+                                                phones[u][1].item<std::int64_t>(), phones[n][1].item<std::int64_t>()});
+        const torch::Tensor chosen =
+            raw.run_method("select", ph, torch::tensor(start, torch::kDouble), torch::tensor(dur, torch::kDouble),
+                           torch::tensor(mids, torch::kDouble), torch::tensor(pitch, torch::kDouble), 0.0)
+                .toTensor();
+        ASSERT_EQ(chosen.numel(), 3);
+        EXPECT_EQ(chosen[1].item<std::int64_t>(), u) << "unit " << u;
+    }
+    EXPECT_EQ(tried, 6);
+}
+
 TEST_F(RecordedVoice, SpeakersAreDistinctAndWomenSpeakHigher) {
     // One person per given name (its twin rows speak alike), every person
     // sounds different, every woman higher than every man, and no two

@@ -97,7 +97,7 @@ SpeakerVoice speaker_voice(int speaker_id) {
     }
     v.decline = 0.02f + 0.05f * static_cast<float>(tract);
     // A shorter tract sounds brighter still; a longer one darker.
-    v.tilt = std::clamp(2.5f * (v.tract - (female ? 1.18f : 1.0f)), -0.3f, 0.3f);
+    v.tilt = std::clamp(3.5f * (v.tract - (female ? 1.18f : 1.0f)), -0.45f, 0.45f);
     v.rate = 0.92f + 0.16f * spread(i, n, 13);
     return v;
 }

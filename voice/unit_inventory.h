@@ -1,9 +1,12 @@
 // The recorded voice's inventory: diphones cut from the training recordings
 // (every recording but the held-out ones) from the middle of one labelled
-// phone to the middle of the next, a few instances of each phone pair in
-// different surroundings, with their pitch marks and what a unit selector
-// needs to join them smoothly; for pairs the recordings lack, the pair that
-// sounds most alike. Beside them the speaker's figures: the length of every
+// phone to the middle of the next: every instance of a phone pair, up to a
+// bound (the most typical ones, in as many surroundings as possible), with
+// their pitch marks and what a unit selector needs to choose among them and
+// join them smoothly; for pairs the recordings lack, the pair that sounds
+// most alike. Instances that overlap in their recording share its samples,
+// so the bound costs less than it seems (24 per pair: some 2,600 s of
+// audio, 94 MB). Beside them the speaker's figures: the length of every
 // phone inside and at the end of a phrase, his melody and his pauses, and
 // every training sentence's labels with the pitch of its vowels, which the
 // voice's prosody models learn from.
@@ -32,7 +35,8 @@ struct RecordedUnit {
     int utterance = 0;     // number of the recording it was cut from
     int source_start = 0;  // its first stored sample, in that recording
     int stored_start = 0;  // its first sample in VoiceInventory::samples
-    int length = 0;        // stored samples, the core with a margin on each side
+    int length = 0;        // stored samples: the core with a margin on each side that
+                           // its grains and a blend across its joints may reach
     // Offsets from stored_start: the middle of the left phone, the boundary
     // between the phones, the middle of the right phone.
     int core_start = 0;
@@ -95,7 +99,7 @@ struct VoiceInventory {
 };
 
 struct InventoryOptions {
-    int candidates_per_pair = 6;
+    int candidates_per_pair = 24;
     int threads = 2;
     std::function<void(const std::string&)> progress;  // may be empty
 };
