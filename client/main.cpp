@@ -1,6 +1,7 @@
 // zelvan_tts: the command users run.
 //   zelvan_tts say [--voice N|KEY|NAME] [--speed F] [--pitch F] [--volume F]
-//                  [-o FILE.wav | --raw] [--play] [--timings FILE.json] [TEXT]
+//                  [-o FILE | --raw] [--format wav|pcm|flac|opus|mp3] [--play]
+//                  [--timings FILE.json] [TEXT]
 //   zelvan_tts say --list-voices
 //   zelvan_tts voices
 //   zelvan_tts text --voice N [--json] [TEXT]
@@ -26,11 +27,13 @@ namespace {
 constexpr const char* kUsage =
     "usage: zelvan_tts <command> [options]\n"
     "commands:\n"
-    "  say [--voice N|KEY|NAME] [--speed F] [--pitch F] [--volume F] [-o FILE.wav | --raw]\n"
-    "      [--play] [--timings FILE.json] [TEXT]\n"
+    "  say [--voice N|KEY|NAME] [--speed F] [--pitch F] [--volume F] [-o FILE | --raw]\n"
+    "      [--format wav|pcm|flac|opus|mp3] [--play] [--timings FILE.json] [TEXT]\n"
     "                                     speak TEXT (or standard input) through the server,\n"
     "                                     starting it when none runs; -o defaults to speech.wav\n"
-    "                                     unless --raw or --play; --play speaks aloud through\n"
+    "                                     unless --raw or --play; FILE's extension (.wav .flac\n"
+    "                                     .ogg .opus .mp3 .raw) or --format picks the format;\n"
+    "                                     --play speaks aloud through\n"
     "                                     aplay or paplay as the audio arrives\n"
     "  voices, say --list-voices          list the voices: index, key, name, language\n"
     "  text --voice N [--json] [TEXT]     show what the engine makes of TEXT (or standard\n"

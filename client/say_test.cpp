@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sndfile.h>
 #include <spawn.h>
 #include <nlohmann/json.hpp>
 
@@ -138,6 +139,43 @@ TEST_F(Say, LabelsTheWordsItselfForAServerWithoutWordSpans) {
     EXPECT_EQ(timings[2]["offset"], 14);
 }
 
+// Encoded files decode back to the samples spoken: "Да." is 5 ids of 480
+// samples; the lossy codecs may pad their last frame.
+TEST_F(Say, WritesTheFormatTheFileNameOrTheOptionAsks) {
+    struct Case {
+        std::string args;
+        std::string file;
+        int major_format;
+        bool exact;
+    };
+    const Case cases[] = {
+        {"-o '" + path("a.flac") + "'", "a.flac", SF_FORMAT_FLAC, true},
+        {"-o '" + path("a.ogg") + "'", "a.ogg", SF_FORMAT_OGG, false},
+        {"-o '" + path("a.mp3") + "'", "a.mp3", SF_FORMAT_MPEG, false},
+        {"--format flac -o '" + path("a.out") + "'", "a.out", SF_FORMAT_FLAC, true},
+    };
+    for (const Case& c : cases) {
+        const Output r = zelvan_tts("say --voice 20 " + c.args + " 'Да.'");
+        ASSERT_EQ(r.exit_code, 0) << c.args << ": " << r.err;
+        SF_INFO info{};
+        SNDFILE* file = sf_open(path(c.file).c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr) << c.args << ": " << sf_strerror(nullptr);
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, c.major_format) << c.args;
+        EXPECT_EQ(info.samplerate, 48000) << c.args;
+        std::vector<float> block(4096);
+        std::size_t frames = 0;
+        for (sf_count_t n; (n = sf_readf_float(file, block.data(), 4096)) > 0;)
+            frames += static_cast<std::size_t>(n);
+        sf_close(file);
+        if (c.exact) {
+            EXPECT_EQ(frames, 2400u) << c.args;
+        } else {
+            EXPECT_GE(frames, 2400u) << c.args;
+            EXPECT_LT(frames, 2400u + 4800u) << c.args;
+        }
+    }
+}
+
 TEST_F(Say, ReportsServerErrorsAndBadArguments) {
     test_models::write_voice_model((dir_ / "models" / "multivoice_base.bin").string(),
                                    test_models::VoiceModelKind::Raising);
@@ -147,7 +185,8 @@ TEST_F(Say, ReportsServerErrorsAndBadArguments) {
     EXPECT_NE(r.err.find("test voice model failure"), std::string::npos) << r.err;
 
     for (const char* args :
-         {"say --speed fast hi", "say --voice 99 hi", "say --loud hi", "say a b"}) {
+         {"say --speed fast hi", "say --voice 99 hi", "say --loud hi", "say a b",
+          "say --format ogg2 hi", "say --raw --format flac hi"}) {
         const Output bad = zelvan_tts(args);
         EXPECT_EQ(bad.exit_code, 2) << args << ": " << bad.err;
     }

@@ -1,5 +1,6 @@
 #include "client/server_commands.h"
 
+#include "audio/audio_encoding.h"
 #include "client/audio_player.h"
 #include "client/server_connection.h"
 #include "client/voice_choice.h"
@@ -55,6 +56,7 @@ struct SayOptions {
     int voice = kDefaultVoice;
     ReqSynth request;
     std::optional<std::string> output;  // -o; speech.wav unless --raw or --play
+    std::optional<AudioFormat> format;  // --format, else -o's extension; WAV otherwise
     bool raw = false;
     bool play = false;
     bool list_voices = false;
@@ -85,7 +87,7 @@ std::string parse_say(const std::vector<std::string>& args, SayOptions& options)
         const bool has_value = i + 1 < args.size();
         const auto value = [&]() -> const std::string& { return args[++i]; };
         if (arg == "--voice" || arg == "--speed" || arg == "--pitch" || arg == "--volume" ||
-            arg == "-o" || arg == "--timings") {
+            arg == "-o" || arg == "--timings" || arg == "--format") {
             if (!has_value) return arg + " needs a value";
             const std::string& v = value();
             if (arg == "--voice") {
@@ -96,6 +98,9 @@ std::string parse_say(const std::vector<std::string>& args, SayOptions& options)
                 options.output = v;
             } else if (arg == "--timings") {
                 options.timings = v;
+            } else if (arg == "--format") {
+                options.format = audio_format_from_name(v);
+                if (!options.format) return "--format takes wav, pcm, flac, opus or mp3, not \"" + v + "\"";
             } else {
                 float& target = arg == "--speed"   ? options.request.speed
                                 : arg == "--pitch" ? options.request.pitch
@@ -119,6 +124,8 @@ std::string parse_say(const std::vector<std::string>& args, SayOptions& options)
             options.text = arg;
         }
     }
+    if (options.format && options.raw) return "--format names the file's format; --raw writes PCM";
+    if (!options.format && options.output) options.format = audio_format_from_path(*options.output);
     options.request.speaker_id = options.voice;
     return {};
 }
@@ -160,12 +167,24 @@ bool receive(PipeConnection& pipe, MessageHeader& header, std::vector<std::uint8
     return read_message(pipe, header, payload);
 }
 
-// Where the audio goes: a WAV file, standard output, a player, or several.
+// Where the audio goes: a file (WAV as it always was, or encoded), standard
+// output, a player, or several.
 struct SayOutputs {
     std::unique_ptr<WavWriter> wav;
+    std::FILE* encoded_file = nullptr;
+    std::unique_ptr<AudioEncoder> encoder;
+    std::string file_name;
     std::unique_ptr<AudioPlayer> player;
     bool raw = false;
     bool progress = false;  // seconds received, shown on a terminal
+
+    SayOutputs() = default;
+    SayOutputs(const SayOutputs&) = delete;
+    SayOutputs& operator=(const SayOutputs&) = delete;
+    ~SayOutputs() {
+        encoder.reset();  // what the codec holds still goes to the file
+        if (encoded_file != nullptr) std::fclose(encoded_file);
+    }
 };
 
 // Opens what the options ask for; an error text, empty when all opened.
@@ -174,8 +193,17 @@ std::string open_outputs(const SayOptions& options,
                          SayOutputs& outputs) {
     try {
         if (!options.raw && (options.output || !options.play)) {
-            outputs.wav =
-                std::make_unique<WavWriter>(options.output.value_or("speech.wav"), kSampleRate);
+            const AudioFormat format = options.format.value_or(AudioFormat::Wav);
+            outputs.file_name = options.output.value_or(
+                std::string("speech.") + (format == AudioFormat::Opus ? "ogg" : audio_format_name(format)));
+            if (format == AudioFormat::Wav) {
+                outputs.wav = std::make_unique<WavWriter>(outputs.file_name, kSampleRate);
+            } else {
+                outputs.encoded_file = std::fopen(outputs.file_name.c_str(), "wb");
+                if (outputs.encoded_file == nullptr) return "cannot write " + outputs.file_name;
+                outputs.encoder = std::make_unique<AudioEncoder>(
+                    format, kSampleRate, file_byte_sink(outputs.encoded_file));
+            }
         }
         if (player_command) outputs.player = std::make_unique<AudioPlayer>(*player_command);
     } catch (const std::exception& e) {
@@ -210,6 +238,12 @@ void take_audio(PipeConnection& pipe, const std::vector<std::uint8_t>& payload,
         for (std::size_t k = 0; k < n; ++k) samples[k] = static_cast<std::int16_t>(get_u16(pcm + 2 * k));
         outputs.wav->write(samples.data(), n);
     }
+    if (outputs.encoder) {
+        std::vector<float> samples(n);
+        for (std::size_t k = 0; k < n; ++k)
+            samples[k] = static_cast<std::int16_t>(get_u16(pcm + 2 * k)) / 32768.0f;
+        outputs.encoder->write(samples.data(), n);
+    }
     if (outputs.raw) {
         std::fwrite(pcm, 2, n, stdout);
         std::fflush(stdout);
@@ -217,7 +251,7 @@ void take_audio(PipeConnection& pipe, const std::vector<std::uint8_t>& payload,
     if (outputs.player && !outputs.player->play(pcm, 2 * n) && !player_stopped) {
         // Nobody hears the rest: stop unless a file still wants it.
         player_stopped = true;
-        if (!outputs.wav && !outputs.raw && !cancel_sent) {
+        if (!outputs.wav && !outputs.encoder && !outputs.raw && !cancel_sent) {
             cancel_sent = send_message(pipe, MessageType::Cancel, nullptr, 0);
         }
     }
@@ -270,6 +304,19 @@ std::string finish_outputs(SayOutputs& outputs, std::string& player_error) {
         } catch (const std::exception& e) {
             return e.what();
         }
+    }
+    if (outputs.encoder) {
+        bool written = false;
+        try {
+            written = outputs.encoder->finish();
+        } catch (const std::exception& e) {
+            std::fclose(outputs.encoded_file);
+            outputs.encoded_file = nullptr;
+            return e.what();
+        }
+        written = std::fclose(outputs.encoded_file) == 0 && written;
+        outputs.encoded_file = nullptr;
+        if (!written) return "cannot write " + outputs.file_name;
     }
     if (outputs.player) {
         try {
@@ -358,9 +405,9 @@ int run_say(const std::vector<std::string>& args) {
         if (!write_timings(options.timings, *options.text, words, replies.times))
             return fail("cannot write " + options.timings);
     }
-    if (outputs.wav) {
-        std::cerr << "wrote " << options.output.value_or("speech.wav") << " ("
-                  << static_cast<double>(outputs.wav->samples_written()) / kSampleRate << " s, "
+    if (outputs.wav || outputs.encoder) {
+        std::cerr << "wrote " << outputs.file_name << " ("
+                  << static_cast<double>(replies.samples) / kSampleRate << " s, "
                   << replies.times.size() << " words)\n";
     }
     return interrupted ? kExitInterrupted : 0;
