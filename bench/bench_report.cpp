@@ -16,6 +16,7 @@
 //   bench_report --speak ROOT FILE
 //                              (internal) speaks FILE through libzelvan_tts
 //                              with the models of ROOT, at most 20 blocks
+#include "bench/traced_run.h"
 #include "shared/audio/wav_writer.h"
 #include "engine/model_constants.h"
 #include "engine/pipeline.h"
@@ -597,38 +598,10 @@ double run_ms(std::vector<std::string> args) {
     return ok ? ms : -1;
 }
 
-// Peak resident memory of a program's run in MiB, read from its VmHWM as it
-// exits (stopped there under ptrace). The rusage of a child would also count
-// the memory of this large process it was spawned from.
+// Peak resident memory of a program's run in MiB, -1 when it failed.
 double peak_mib(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) return -1;
-    ptrace(PTRACE_SETOPTIONS, pid, nullptr, reinterpret_cast<void*>(PTRACE_O_TRACEEXIT));
-    ptrace(PTRACE_CONT, pid, nullptr, nullptr);
-    double peak = -1;
-    while (waitpid(pid, &status, 0) == pid && WIFSTOPPED(status)) {
-        if (status >> 8 == (SIGTRAP | PTRACE_EVENT_EXIT << 8)) {
-            std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-            for (std::string line; std::getline(in, line);) {
-                if (line.rfind("VmHWM:", 0) == 0) peak = std::atol(line.c_str() + 6) / 1024.0;
-            }
-        }
-        const int signal = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
-        ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<long>(signal)));
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? peak : -1;
+    const TracedRun r = traced_run(std::move(args));
+    return r.ok ? r.peak_mib : -1;
 }
 
 double median(std::vector<double> values) {

@@ -9,6 +9,7 @@
 // hop costs the same on either side. BIN (default: this program's folder)
 // holds zelvan_tts and zelvan_tts_server; the server speaks with the demo
 // models beside it. Prints a Markdown section.
+#include "bench/traced_run.h"
 #include "platform/local_pipe.h"
 #include "platform/object_names.h"
 #include "protocol/protocol.h"
@@ -98,43 +99,13 @@ double synthesis_ms(const std::string& server_pipe, const std::string& text,
     return -1;
 }
 
-// Runs `args` to its end, its output discarded, traced so that its peak
-// resident memory (VmHWM) is read as it exits. Milliseconds, or -1 when it
-// failed; the peak in MiB goes to `peak`, its processor time (user and
-// system) in milliseconds to `cpu`.
+// Runs `args` to its end: milliseconds, or -1 when it failed; the peak in
+// MiB goes to `peak`, its processor time in milliseconds to `cpu`.
 double run(std::vector<std::string> args, double& peak, double& cpu) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const auto start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) return -1;
-    ptrace(PTRACE_SETOPTIONS, pid, nullptr, reinterpret_cast<void*>(PTRACE_O_TRACEEXIT));
-    ptrace(PTRACE_CONT, pid, nullptr, nullptr);
-    peak = -1;
-    struct rusage usage {};
-    while (wait4(pid, &status, 0, &usage) == pid && WIFSTOPPED(status)) {
-        if (status >> 8 == (SIGTRAP | PTRACE_EVENT_EXIT << 8)) {
-            std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-            for (std::string line; std::getline(in, line);)
-                if (line.rfind("VmHWM:", 0) == 0) peak = std::atol(line.c_str() + 6) / 1024.0;
-        }
-        const int signal = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
-        ptrace(PTRACE_CONT, pid, nullptr, reinterpret_cast<void*>(static_cast<long>(signal)));
-    }
-    const double ms = ms_since(start);
-    const auto to_ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    cpu = to_ms(usage.ru_utime) + to_ms(usage.ru_stime);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
+    const TracedRun r = traced_run(std::move(args));
+    peak = r.peak_mib;
+    cpu = r.cpu_ms;
+    return r.ok ? r.ms : -1;
 }
 
 std::string russian_text(std::size_t bytes) {
