@@ -1,7 +1,8 @@
 // zelvan_tts: the command users run.
 //   zelvan_tts say [--voice N|KEY|NAME] [--speed F] [--pitch F] [--volume F]
 //                  [-o FILE | --raw] [--format wav|pcm|flac|opus|mp3] [--play]
-//                  [--timings FILE.json] [TEXT]
+//                  [--timings FILE.json] [--ssml] [--punctuation none|some|most|all]
+//                  [--capitals none|spell|icon] [--spell] [TEXT]
 //   zelvan_tts say --list-voices
 //   zelvan_tts voices
 //   zelvan_tts text --voice N [--json] [TEXT]
@@ -28,13 +29,18 @@ constexpr const char* kUsage =
     "usage: zelvan_tts <command> [options]\n"
     "commands:\n"
     "  say [--voice N|KEY|NAME] [--speed F] [--pitch F] [--volume F] [-o FILE | --raw]\n"
-    "      [--format wav|pcm|flac|opus|mp3] [--play] [--timings FILE.json] [TEXT]\n"
+    "      [--format wav|pcm|flac|opus|mp3] [--play] [--timings FILE.json] [--ssml]\n"
+    "      [--punctuation none|some|most|all] [--capitals none|spell|icon] [--spell] [TEXT]\n"
     "                                     speak TEXT (or standard input) through the server,\n"
     "                                     starting it when none runs; -o defaults to speech.wav\n"
     "                                     unless --raw or --play; FILE's extension (.wav .flac\n"
     "                                     .ogg .opus .mp3 .raw) or --format picks the format;\n"
     "                                     --play speaks aloud through\n"
-    "                                     aplay or paplay as the audio arrives\n"
+    "                                     aplay or paplay as the audio arrives; --ssml reads\n"
+    "                                     TEXT as SSML (breaks, prosody, say-as, sub, mark,\n"
+    "                                     voice, xml:lang); --punctuation names punctuation,\n"
+    "                                     --spell spells every word, --capitals announces\n"
+    "                                     spelled capitals by a word or a tone\n"
     "  voices, say --list-voices          list the voices: index, key, name, language\n"
     "  text --voice N [--json] [TEXT]     show what the engine makes of TEXT (or standard\n"
     "                                     input) before the voice model sees it\n"

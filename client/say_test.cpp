@@ -229,6 +229,60 @@ TEST_F(Say, CtrlCKeepsTheAudioReceivedSoFar) {
     EXPECT_EQ(le32(wav, 40), wav.size() - 44);
 }
 
+// SSML: each run asked for with its voice, the break's silence written
+// here, the words and the mark timed with everything before them.
+TEST_F(Say, SpeaksSsmlRunsWithTheirVoicesAndBreaks) {
+    const std::string doc = "<speak>Да.<break time=\"250ms\"/><mark name=\"m\"/>"
+                            "<voice name=\"xal_saglar\">Да.</voice></speak>";
+    const Output r = zelvan_tts("say --ssml --raw --timings '" + path("s.json") + "' '" + doc + "'");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string by20 = zelvan_tts("say --raw --voice 20 'Да.'").out;
+    const std::string by59 = zelvan_tts("say --raw --voice 59 'Да.'").out;
+    ASSERT_EQ(by20.size(), 2u * 480 * 5);
+    ASSERT_NE(by20, by59);
+    // 250 ms is 12000 samples of silence between the two.
+    EXPECT_EQ(r.out, by20 + std::string(2 * 12000, '\0') + by59);
+
+    std::ifstream in(path("s.json"));
+    const auto timings = nlohmann::json::parse(in);
+    ASSERT_EQ(timings.size(), 3u) << timings.dump();
+    EXPECT_EQ(timings[0]["word"], "Да.");
+    EXPECT_EQ(timings[0]["offset"], 7);
+    EXPECT_EQ(timings[1]["mark"], "m");
+    EXPECT_EQ(timings[1]["offset"], 35);
+    EXPECT_EQ(timings[1]["length"], 16);
+    EXPECT_EQ(timings[2]["word"], "Да.");
+    EXPECT_EQ(timings[2]["offset"], 77);
+    EXPECT_EQ(timings[2]["length"], 5);
+    // The mark stands where the word after it starts, after 0.05 s and the pause.
+    EXPECT_EQ(timings[1]["start"], timings[2]["start"]);
+    EXPECT_NEAR(timings[2]["start"].get<double>(), 0.05 + 0.25, 0.011);
+
+    const Output refused =
+        zelvan_tts("say --ssml --raw '<!DOCTYPE speak><speak>x</speak>'");
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_NE(refused.err.find("SSML with a document type or entities is refused"),
+              std::string::npos)
+        << refused.err;
+}
+
+TEST_F(Say, SpellsWithTheReadingModes) {
+    const Output r = zelvan_tts("say --spell --capitals spell --raw --timings '" +
+                                path("m.json") + "' 'Да'");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::ifstream in(path("m.json"));
+    const auto timings = nlohmann::json::parse(in);
+    ASSERT_EQ(timings.size(), 3u) << timings.dump();
+    const char* const kWords[] = {"большая", "дэ,", "а"};
+    const int kOffsets[] = {0, 0, 2};
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(timings[k]["word"], kWords[k]) << k;
+        EXPECT_EQ(timings[k]["offset"], kOffsets[k]) << k;
+        EXPECT_EQ(timings[k]["length"], 2) << k;
+    }
+    EXPECT_EQ(zelvan_tts("say --punctuation loud hi").exit_code, 2);
+}
+
 // The number of words the running server times for the text.
 std::size_t server_word_count(int voice, const std::string& text) {
     const auto pipe = connect_pipe(object_name(NamedObject::Pipe));

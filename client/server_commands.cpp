@@ -13,10 +13,14 @@
 #include "shared/audio/wav_writer.h"
 #include "shared/symbols/model_constants.h"
 #include "shared/symbols/speakers.h"
+#include "text/reading_modes.h"
+#include "text/speech_items.h"
+#include "text/ssml.h"
 #include "text/user_dictionary.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <csignal>
@@ -60,8 +64,17 @@ struct SayOptions {
     bool raw = false;
     bool play = false;
     bool list_voices = false;
+    bool ssml = false;      // --ssml: the text is an SSML document
+    ReadingModes modes;     // --punctuation, --capitals, --spell
     std::string timings;
     std::optional<std::string> text;
+
+    // Whether the client cuts the text into segments itself: SSML, or a
+    // reading mode that rewrites the text. Else the text goes as it is.
+    bool segmented() const {
+        return ssml || modes.spelling || modes.punctuation != Punctuation::None ||
+               modes.capitals != Capitals::None;
+    }
 };
 
 bool stderr_is_terminal() {
@@ -87,10 +100,23 @@ std::string parse_say(const std::vector<std::string>& args, SayOptions& options)
         const bool has_value = i + 1 < args.size();
         const auto value = [&]() -> const std::string& { return args[++i]; };
         if (arg == "--voice" || arg == "--speed" || arg == "--pitch" || arg == "--volume" ||
-            arg == "-o" || arg == "--timings" || arg == "--format") {
+            arg == "-o" || arg == "--timings" || arg == "--format" || arg == "--punctuation" ||
+            arg == "--capitals") {
             if (!has_value) return arg + " needs a value";
             const std::string& v = value();
-            if (arg == "--voice") {
+            if (arg == "--punctuation") {
+                static const char* const kNames[] = {"none", "some", "most", "all"};
+                const auto* at = std::find(std::begin(kNames), std::end(kNames), v);
+                if (at == std::end(kNames))
+                    return "--punctuation takes none, some, most or all, not \"" + v + "\"";
+                options.modes.punctuation = static_cast<Punctuation>(at - std::begin(kNames));
+            } else if (arg == "--capitals") {
+                static const char* const kNames[] = {"none", "spell", "icon"};
+                const auto* at = std::find(std::begin(kNames), std::end(kNames), v);
+                if (at == std::end(kNames))
+                    return "--capitals takes none, spell or icon, not \"" + v + "\"";
+                options.modes.capitals = static_cast<Capitals>(at - std::begin(kNames));
+            } else if (arg == "--voice") {
                 const auto voice = parse_voice(v);
                 if (!voice) return unknown_voice_message(v);
                 options.voice = *voice;
@@ -109,6 +135,10 @@ std::string parse_say(const std::vector<std::string>& args, SayOptions& options)
             }
         } else if (arg == "--raw") {
             options.raw = true;
+        } else if (arg == "--ssml") {
+            options.ssml = true;
+        } else if (arg == "--spell") {
+            options.modes.spelling = true;
         } else if (arg == "--play") {
             options.play = true;
         } else if (arg == "--list-voices") {
@@ -130,22 +160,58 @@ std::string parse_say(const std::vector<std::string>& args, SayOptions& options)
     return {};
 }
 
-// One record per timed word: the word, its times, and the bytes of the
-// text it comes from. Should the server ever time a word the labels lack,
-// that word points at the whole text.
-bool write_timings(const std::string& path, const std::string& text,
-                   const std::vector<LabelledWord>& words,
-                   const std::vector<WordTimestamp>& times) {
-    // Seconds to the microsecond: the float times carry no more than that.
-    const auto seconds = [](float t) { return std::round(static_cast<double>(t) * 1e6) / 1e6; };
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+// One record of --timings: a spoken word, or an SSML mark where it stands.
+struct TimedRecord {
+    bool mark = false;
+    std::string name;  // the word as spoken, or the mark's name
+    double start = 0.0;
+    double end = 0.0;
+    std::size_t offset = 0;  // the bytes of the text as given
+    std::size_t length = 0;
+};
+
+// Adds the timed words of one synthesis that starts `base` seconds into the
+// audio, their bytes as `place` maps those of the synthesis's text. Should
+// the server ever time a word the labels lack, that word points at
+// `whole`.
+template <typename Place>
+void add_words(std::vector<TimedRecord>& records, const std::vector<LabelledWord>& words,
+               const std::vector<WordTimestamp>& times, double base, Place place,
+               ByteSpan whole) {
     for (std::size_t k = 0; k < times.size(); ++k) {
-        const LabelledWord word = k < words.size() ? words[k] : LabelledWord{"", 0, text.size()};
-        list.push_back({{"word", word.word},
-                        {"start", seconds(times[k].start)},
-                        {"end", seconds(times[k].end)},
-                        {"offset", word.offset},
-                        {"length", word.length}});
+        TimedRecord r;
+        r.start = base + times[k].start;
+        r.end = base + times[k].end;
+        ByteSpan bytes = whole;
+        if (k < words.size()) {
+            r.name = words[k].word;
+            bytes = place(words[k].offset, words[k].length);
+        }
+        r.offset = bytes.offset;
+        r.length = bytes.length;
+        records.push_back(std::move(r));
+    }
+}
+
+// One record per timed word: the word, its times, and the bytes of the
+// text it comes from; with --ssml the marks among them.
+bool write_timings(const std::string& path, const std::vector<TimedRecord>& records) {
+    // Seconds to the microsecond: the float times carry no more than that.
+    const auto seconds = [](double t) { return std::round(t * 1e6) / 1e6; };
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const TimedRecord& r : records) {
+        if (r.mark) {
+            list.push_back({{"mark", r.name},
+                            {"start", seconds(r.start)},
+                            {"offset", r.offset},
+                            {"length", r.length}});
+            continue;
+        }
+        list.push_back({{"word", r.name},
+                        {"start", seconds(r.start)},
+                        {"end", seconds(r.end)},
+                        {"offset", r.offset},
+                        {"length", r.length}});
     }
     std::ofstream out(path);
     out << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
@@ -176,7 +242,13 @@ struct SayOutputs {
     std::string file_name;
     std::unique_ptr<AudioPlayer> player;
     bool raw = false;
-    bool progress = false;  // seconds received, shown on a terminal
+    bool progress = false;     // seconds received, shown on a terminal
+    std::size_t samples = 0;   // written so far, in every synthesis and pause
+    std::size_t words = 0;     // timed by the server so far
+    bool player_gone = false;  // the player stopped taking audio
+
+    // Nobody hears the rest: the player is gone and nothing else wants it.
+    bool unheard() const { return player_gone && !wav && !encoder && !raw; }
 
     SayOutputs() = default;
     SayOutputs(const SayOutputs&) = delete;
@@ -225,14 +297,8 @@ struct SayReplies {
     bool done = false;  // SynthesisDone or Error arrived
 };
 
-// Hands one AudioChunk to every output. Stops the synthesis when the player
-// is gone and nothing else wants the audio.
-void take_audio(PipeConnection& pipe, const std::vector<std::uint8_t>& payload,
-                SayOutputs& outputs, bool& player_stopped, bool& cancel_sent,
-                SayReplies& replies) {
-    if (payload.size() < 4) return;
-    const std::size_t n = std::min<std::size_t>(get_u32(payload.data()), (payload.size() - 4) / 2);
-    const std::uint8_t* pcm = payload.data() + 4;  // little-endian, as files want
+// Hands `n` 16-bit little-endian samples to every output.
+void write_pcm(SayOutputs& outputs, const std::uint8_t* pcm, std::size_t n) {
     if (outputs.wav) {
         std::vector<std::int16_t> samples(n);
         for (std::size_t k = 0; k < n; ++k) samples[k] = static_cast<std::int16_t>(get_u16(pcm + 2 * k));
@@ -248,38 +314,57 @@ void take_audio(PipeConnection& pipe, const std::vector<std::uint8_t>& payload,
         std::fwrite(pcm, 2, n, stdout);
         std::fflush(stdout);
     }
-    if (outputs.player && !outputs.player->play(pcm, 2 * n) && !player_stopped) {
-        // Nobody hears the rest: stop unless a file still wants it.
-        player_stopped = true;
-        if (!outputs.wav && !outputs.encoder && !outputs.raw && !cancel_sent) {
-            cancel_sent = send_message(pipe, MessageType::Cancel, nullptr, 0);
-        }
-    }
-    replies.samples += n;
+    if (outputs.player && !outputs.player_gone && !outputs.player->play(pcm, 2 * n))
+        outputs.player_gone = true;
+    outputs.samples += n;
     if (outputs.progress) {
         std::fprintf(stderr, "\r%.1f s of audio written",
-                     static_cast<double>(replies.samples) / kSampleRate);
+                     static_cast<double>(outputs.samples) / kSampleRate);
     }
+}
+
+// Samples made here (a pause, a tone) to every output.
+void write_samples(SayOutputs& outputs, const std::vector<float>& samples) {
+    std::vector<std::uint8_t> pcm(2 * samples.size());
+    for (std::size_t k = 0; k < samples.size(); ++k) {
+        const float v = std::clamp(samples[k], -1.0f, 1.0f) * 32767.0f;
+        const auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v)));
+        pcm[2 * k] = static_cast<std::uint8_t>(s & 0xFF);
+        pcm[2 * k + 1] = static_cast<std::uint8_t>(s >> 8);
+    }
+    write_pcm(outputs, pcm.data(), samples.size());
+}
+
+// Hands one AudioChunk to every output. Stops the synthesis when the player
+// is gone and nothing else wants the audio.
+void take_audio(PipeConnection& pipe, const std::vector<std::uint8_t>& payload,
+                SayOutputs& outputs, bool& cancel_sent, SayReplies& replies) {
+    if (payload.size() < 4) return;
+    const std::size_t n = std::min<std::size_t>(get_u32(payload.data()), (payload.size() - 4) / 2);
+    write_pcm(outputs, payload.data() + 4, n);  // little-endian, as files want
+    if (outputs.unheard() && !cancel_sent)
+        cancel_sent = send_message(pipe, MessageType::Cancel, nullptr, 0);
+    replies.samples += n;
 }
 
 // Reads the replies of one synthesis until its last message or a lost
 // connection, passing the audio on as it arrives.
 SayReplies receive_synthesis(PipeConnection& pipe, SayOutputs& outputs) {
     SayReplies replies;
-    bool player_stopped = false;
     bool cancel_sent = false;
     MessageHeader header{};
     std::vector<std::uint8_t> payload;
     while (!replies.done && receive(pipe, header, payload, cancel_sent)) {
         switch (static_cast<MessageType>(header.type)) {
             case MessageType::AudioChunk:
-                take_audio(pipe, payload, outputs, player_stopped, cancel_sent, replies);
+                take_audio(pipe, payload, outputs, cancel_sent, replies);
                 break;
             case MessageType::WordSpans:
                 replies.spans = decode_word_spans(payload.data(), payload.size());
                 break;
             case MessageType::SynthesisDone:
                 replies.times = decode_timestamps(payload.data(), payload.size());
+                outputs.words += replies.times.size();
                 replies.done = true;
                 break;
             case MessageType::Error:
@@ -291,7 +376,6 @@ SayReplies receive_synthesis(PipeConnection& pipe, SayOutputs& outputs) {
                 break;
         }
     }
-    if (outputs.progress && replies.samples > 0) std::fprintf(stderr, "\n");
     return replies;
 }
 
@@ -332,18 +416,132 @@ std::string finish_outputs(SayOutputs& outputs, std::string& player_error) {
 // spoke; a server that does not (it predates word spans) leaves the client
 // to walk the text as the server would, which may not match what was spoken
 // when the server holds another dictionary or other settings.
-std::vector<LabelledWord> timed_words(const SayOptions& options, const SayReplies& replies) {
+std::vector<LabelledWord> timed_words(const std::string& text, int voice,
+                                      const SayReplies& replies) {
     std::vector<LabelledWord> words;
     if (replies.spans) {
         for (const SpokenWordSpan& w : *replies.spans)
             words.push_back({without_stress_marks(w.word), w.offset, w.length});
         return words;
     }
-    std::cerr << "zelvan_tts: the server sent no word spans (it is older than this "
-                 "program); the words are labelled here and may differ from what was spoken\n";
+    static bool warned = false;
+    if (!warned) {
+        std::cerr << "zelvan_tts: the server sent no word spans (it is older than this "
+                     "program); the words are labelled here and may differ from what was "
+                     "spoken\n";
+        warned = true;
+    }
     const UserDictionary dictionary = UserDictionary::load(path_from_utf8(dictionary_file_path()));
-    return label_words(*options.text, speakers[options.voice].lang, &dictionary,
+    return label_words(text, speakers[voice].lang, &dictionary,
                        load_settings_file().enable_reading);
+}
+
+std::string server_error(const ErrorReply& error) {
+    return "server error " + std::to_string(error.code) +
+           (error.message.empty() ? "" : ": " + error.message);
+}
+
+// Speaks the text as one request, as it stands. An error text, empty when
+// it was spoken.
+std::string say_text(PipeConnection& pipe, SayOptions& options, SayOutputs& outputs,
+                     std::vector<TimedRecord>& records) {
+    // Word spans only when they are wanted: a request without the flag is
+    // the one every server knows.
+    if (!options.timings.empty()) options.request.flags |= kWantWordSpans;
+    const auto request = encode_req_synth(options.request, *options.text);
+    if (!send_message(pipe, MessageType::Synthesize, request.data(), request.size()))
+        return "could not send the request to the server";
+    const SayReplies replies = receive_synthesis(pipe, outputs);
+    if (replies.error) return server_error(*replies.error);
+    if (!replies.done) return "lost the connection to the server";
+    if (!options.timings.empty()) {
+        const std::vector<LabelledWord> words = timed_words(*options.text, options.voice, replies);
+        if (words.size() != replies.times.size()) {
+            std::cerr << "zelvan_tts: " << replies.times.size() << " words timed but "
+                      << words.size() << " labelled; a word without a label points at the "
+                      << "whole text\n";
+        }
+        add_words(records, words, replies.times, 0.0,
+                  [](std::size_t offset, std::size_t length) { return ByteSpan{offset, length}; },
+                  ByteSpan{0, options.text->size()});
+    }
+    return {};
+}
+
+// Speaks the segments of an SSML document or of a text the reading modes
+// rewrote: each run of one voice and prosody as one request with them, the
+// pauses and tones made here. Word times count the audio before them, and
+// the marks stand at the start of the word after them (at the end of the
+// audio before them when none follows in their run). An error text, empty
+// when all was spoken.
+std::string say_segments(PipeConnection& pipe, const SayOptions& options,
+                         const std::vector<SpeechSegment>& segments, SayOutputs& outputs,
+                         std::vector<TimedRecord>& records) {
+    const auto add_mark = [&](const SpokenMark& m, double at) {
+        TimedRecord r;
+        r.mark = true;
+        r.name = m.name;
+        r.start = r.end = at;
+        r.offset = m.source.offset;
+        r.length = m.source.length;
+        records.push_back(std::move(r));
+    };
+    for (const SpeechSegment& segment : segments) {
+        if (interrupted || outputs.unheard()) break;
+        const double base = static_cast<double>(outputs.samples) / kSampleRate;
+        if (segment.kind == SpeechSegment::Kind::Pause) {
+            std::size_t left = static_cast<std::size_t>(segment.pause_ms) * kSampleRate / 1000;
+            const std::vector<float> block(kSampleRate / 10, 0.0f);
+            while (left > 0 && !interrupted) {
+                const std::size_t n = std::min(left, block.size());
+                write_samples(outputs, std::vector<float>(block.begin(), block.begin() + n));
+                left -= n;
+            }
+            continue;
+        }
+        if (segment.kind == SpeechSegment::Kind::Tone) {
+            const float gain = std::min(1.0f, std::fabs(options.request.volume) *
+                                                  segment.prosody.volume);
+            write_samples(outputs, capital_tone(kSampleRate, gain));
+            continue;
+        }
+        const SpokenText& spoken = segment.spoken;
+        if (spoken.text.find_first_not_of(" \t\r\n") == std::string::npos) {
+            for (const SpokenMark& m : spoken.marks) add_mark(m, base);
+            continue;
+        }
+        ReqSynth request = options.request;
+        request.speaker_id = segment.voice >= 0 ? segment.voice : options.voice;
+        request.speed *= segment.prosody.rate;
+        request.pitch *= segment.prosody.pitch;
+        request.volume *= segment.prosody.volume;
+        if (!options.timings.empty()) request.flags |= kWantWordSpans;
+        const auto payload = encode_req_synth(request, spoken.text);
+        if (!send_message(pipe, MessageType::Synthesize, payload.data(), payload.size()))
+            return "could not send the request to the server";
+        const SayReplies replies = receive_synthesis(pipe, outputs);
+        if (replies.error) return server_error(*replies.error);
+        if (!replies.done) return "lost the connection to the server";
+        if (options.timings.empty()) continue;
+        const std::vector<LabelledWord> words =
+            timed_words(spoken.text, request.speaker_id, replies);
+        std::vector<TimedRecord> run;
+        add_words(run, words, replies.times, base,
+                  [&](std::size_t offset, std::size_t length) {
+                      return spoken.document_span(offset, length);
+                  },
+                  spoken.document_span(0, spoken.text.size()));
+        // Each mark goes before the first word at or after its place.
+        std::size_t k = 0;
+        for (const SpokenMark& m : spoken.marks) {
+            for (; k < run.size() && (k >= words.size() || words[k].offset < m.offset); ++k)
+                records.push_back(run[k]);
+            add_mark(m, k < run.size() ? run[k].start
+                                       : base + static_cast<double>(replies.samples) / kSampleRate);
+        }
+        records.insert(records.end(), run.begin() + static_cast<std::ptrdiff_t>(k), run.end());
+    }
+    return {};
 }
 
 }  // namespace
@@ -366,6 +564,21 @@ int run_say(const std::vector<std::string>& args) {
         options.text.emplace(std::istreambuf_iterator<char>(std::cin),
                              std::istreambuf_iterator<char>());
     }
+    // SSML and the reading modes are read here; the server speaks each run.
+    std::optional<std::vector<SpeechSegment>> segments;
+    if (options.segmented()) {
+        std::vector<SpeechItem> items;
+        if (options.ssml) {
+            try {
+                items = parse_ssml(*options.text, options.voice);
+            } catch (const SsmlRefused& e) {
+                return fail(std::string("cannot speak this SSML: ") + e.what());
+            }
+        } else {
+            items.push_back(plain_text_item(*options.text));
+        }
+        segments = speech_segments(apply_reading_modes(items, options.modes));
+    }
     // From here on Ctrl-C asks the server to stop, and the audio received so
     // far is kept in a well-formed file.
     std::signal(SIGINT, on_interrupt);
@@ -377,38 +590,22 @@ int run_say(const std::vector<std::string>& args) {
     if (const std::string e = open_outputs(options, player_command, outputs); !e.empty())
         return fail(e);
 
-    // Word spans only when they are wanted: a request without the flag is
-    // the one every server knows.
-    if (!options.timings.empty()) options.request.flags |= kWantWordSpans;
-    const auto request = encode_req_synth(options.request, *options.text);
-    if (!send_message(*pipe, MessageType::Synthesize, request.data(), request.size())) {
-        return fail("could not send the request to the server");
-    }
-    const SayReplies replies = receive_synthesis(*pipe, outputs);
+    std::vector<TimedRecord> records;
+    const std::string said = segments ? say_segments(*pipe, options, *segments, outputs, records)
+                                      : say_text(*pipe, options, outputs, records);
+    if (outputs.progress && outputs.samples > 0) std::fprintf(stderr, "\n");
 
     std::string player_error;
     if (const std::string e = finish_outputs(outputs, player_error); !e.empty()) return fail(e);
-    if (replies.error) {
-        return fail("server error " + std::to_string(replies.error->code) +
-                    (replies.error->message.empty() ? "" : ": " + replies.error->message));
-    }
-    if (!replies.done) return fail("lost the connection to the server");
+    if (!said.empty()) return fail(said);
     // Ctrl-C stops the player too; that is no failure of its own.
     if (!player_error.empty() && !interrupted) return fail(player_error);
-    if (!options.timings.empty()) {
-        const std::vector<LabelledWord> words = timed_words(options, replies);
-        if (words.size() != replies.times.size()) {
-            std::cerr << "zelvan_tts: " << replies.times.size() << " words timed but "
-                      << words.size() << " labelled; a word without a label points at the "
-                      << "whole text\n";
-        }
-        if (!write_timings(options.timings, *options.text, words, replies.times))
-            return fail("cannot write " + options.timings);
-    }
+    if (!options.timings.empty() && !write_timings(options.timings, records))
+        return fail("cannot write " + options.timings);
     if (outputs.wav || outputs.encoder) {
         std::cerr << "wrote " << outputs.file_name << " ("
-                  << static_cast<double>(replies.samples) / kSampleRate << " s, "
-                  << replies.times.size() << " words)\n";
+                  << static_cast<double>(outputs.samples) / kSampleRate << " s, "
+                  << outputs.words << " words)\n";
     }
     return interrupted ? kExitInterrupted : 0;
 }

@@ -8,7 +8,8 @@
 namespace zelvan_tts {
 
 // say [--voice N|KEY|NAME] [--speed F] [--pitch F] [--volume F]
-//     [-o FILE.wav | --raw] [--play] [--timings FILE.json] [TEXT],
+//     [-o FILE.wav | --raw] [--play] [--timings FILE.json] [--ssml]
+//     [--punctuation none|some|most|all] [--capitals none|spell|icon] [--spell] [TEXT],
 // or say --list-voices
 int run_say(const std::vector<std::string>& args);
 int run_info(const std::vector<std::string>& args);

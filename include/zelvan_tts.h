@@ -346,10 +346,18 @@ typedef enum zelvan_tts_input_format {
      * of everything after it shift by the pause); prosody rate, pitch and
      * volume (keywords, percentages, semitones, decibels), relative to the
      * request's and applied to their text; say-as characters (spelled
-     * letter by letter, as the engine's spelling mode does); sub (its
-     * alias said); mark. Every other element (say-as cardinal, ordinal,
-     * date, time and telephone included, which the engine reads from the
-     * text itself) is read as its text. Marks never split the synthesis:
+     * letter by letter, as the engine's spelling mode does); say-as
+     * cardinal, ordinal, date (format "dmy", "ymd", "my" and the like),
+     * time ("hms", "hm") and telephone (in digit groups), said in words for
+     * a Russian voice and as numbers for the number step of the others'
+     * languages, and read as its text when the content is not so written;
+     * sub (its alias said); mark; voice (name: a key, a display name, a
+     * given name or a row; gender: "female" or "male") and xml:lang on any
+     * element (a voice of that language, the request voice's twin of the
+     * same name when there is one), each run spoken by its voice; a voice
+     * or a language that no voice has keeps the voice there was. Every
+     * other element is read as its text. The words of a say-as and a sub
+     * point at the whole element. Marks never split the synthesis:
      * a mark before every word changes nothing of the speech. A DOCTYPE,
      * entity declarations and external entities are refused
      * (ZELVAN_TTS_INVALID_ARGUMENT), never read aloud or fetched. A text

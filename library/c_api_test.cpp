@@ -366,6 +366,43 @@ TEST_F(CApi, SsmlElementsActedOn) {
     zelvan_tts_engine_close(engine);
 }
 
+// The audio of a text or an SSML document spoken with the request's `voice`.
+std::vector<float> audio_of(zelvan_tts_engine* engine, const std::string& text, int voice,
+                            zelvan_tts_input_format input) {
+    std::vector<float> audio;
+    const zelvan_tts_callbacks callbacks{
+        [](void* user, const float* samples, size_t count) {
+            auto* out = static_cast<std::vector<float>*>(user);
+            out->insert(out->end(), samples, samples + count);
+            return 0;
+        },
+        nullptr, &audio};
+    zelvan_tts_request request = zelvan_tts_default_request();
+    request.voice = voice;
+    zelvan_tts_synthesis_options options = zelvan_tts_default_synthesis_options();
+    options.input = input;
+    EXPECT_EQ(zelvan_tts_synthesize_with_options(engine, text.data(), text.size(), &request,
+                                                 &callbacks, &options),
+              ZELVAN_TTS_OK)
+        << text << ": " << zelvan_tts_last_error();
+    return audio;
+}
+
+TEST_F(CApi, SsmlVoiceAndLanguageSwitchesChangeTheVoice) {
+    zelvan_tts_engine* engine = open();
+    ASSERT_NE(engine, nullptr);
+    const auto plain = [&](int voice) { return audio_of(engine, "Да", voice, ZELVAN_TTS_INPUT_TEXT); };
+    const auto ssml = [&](const char* doc, int voice) {
+        return audio_of(engine, doc, voice, ZELVAN_TTS_INPUT_SSML);
+    };
+    ASSERT_NE(plain(59), plain(20));
+    EXPECT_EQ(ssml("<speak><voice name='xal_saglar'>Да</voice></speak>", 20), plain(59));
+    // ru_alsu's Tatar twin for Tatar; no voice of English: she stays.
+    EXPECT_EQ(ssml("<speak><lang xml:lang='tt'>Да</lang></speak>", 21), plain(50));
+    EXPECT_EQ(ssml("<speak><lang xml:lang='en'>Да</lang></speak>", 21), plain(21));
+    zelvan_tts_engine_close(engine);
+}
+
 TEST_F(CApi, EventsAroundABreakInOrderAtTheirSamples) {
     zelvan_tts_engine* engine = open();
     ASSERT_NE(engine, nullptr);

@@ -238,14 +238,16 @@ bool default_modes(const ReadingModes& m) {
 }
 
 // What a synthesis speaks of the caller's text, in segments.
+// SSML's voice and language switches start from the request's voice.
 std::vector<SpeechSegment> segments_of(std::string_view given, zelvan_tts_input_format input,
-                                       const ReadingModes& modes) {
+                                       const ReadingModes& modes, int voice) {
     std::vector<SpeechItem> items;
     if (input == ZELVAN_TTS_INPUT_SSML) {
 #ifdef ZELVAN_TTS_NO_SSML
+        (void)voice;
         throw std::invalid_argument("SSML is not read by this build of the library");
 #else
-        items = parse_ssml(given);
+        items = parse_ssml(given, voice);
 #endif
     } else if (default_modes(modes)) {
         // Plain text as it stands: its bytes are the caller's, one to one.
@@ -438,7 +440,8 @@ zelvan_tts_status core_synthesize(zelvan_tts_engine* engine, const char* text, s
     const auto stop = [engine, call] { return engine->cancelled.load() == call; };
     return guarded([&] {
         const std::vector<SpeechSegment> segments =
-            segments_of(std::string_view(text ? text : "", length), o.input, engine->modes);
+            segments_of(std::string_view(text ? text : "", length), o.input, engine->modes,
+                        r.voice);
         Delivery delivery(*callbacks, stop);
         Events events(o.event, o.event_user_data);
         const auto cancelled = [&] {
@@ -470,7 +473,7 @@ zelvan_tts_status core_synthesize(zelvan_tts_engine* engine, const char* text, s
             }
             SynthesisRequest synthesis;
             synthesis.text = spoken.text;
-            synthesis.speaker_index = r.voice;
+            synthesis.speaker_index = segment.voice >= 0 ? segment.voice : r.voice;
             synthesis.speed = r.speed * segment.prosody.rate;
             synthesis.pitch = r.pitch * segment.prosody.pitch;
             synthesis.volume = r.volume * segment.prosody.volume;

@@ -216,19 +216,20 @@ bool ModuleSession::message(const std::string& command, LineReader& in) {
     }
     Job job;
     const ReadingModes& modes = settings_.reading;
+    const VoiceChoice choice = choose_voice(voices_, settings_, default_voice_);
     if (command == "CHAR")
         job.items = read_character(text, modes);
     else if (command == "KEY")
         job.items = read_key(text, modes);
     else {
         try {
-            job.items = apply_reading_modes(parse_ssml(text), modes);
+            // The message's <voice> and xml:lang switches start from its voice.
+            job.items = apply_reading_modes(parse_ssml(text, choice.voice), modes);
         } catch (const SsmlRefused& e) {
             // Said as nothing: the message ends at once.
             log_error(e.what());
         }
     }
-    const VoiceChoice choice = choose_voice(voices_, settings_, default_voice_);
     job.request.voice = choice.voice;
     job.request.speed = speed_factor(settings_.rate);
     job.request.pitch = pitch_factor(settings_.pitch) * choice.pitch;
@@ -296,6 +297,7 @@ void ModuleSession::speak(const Job& job) {
             return true;
         }
         SynthesisRequest request = job.request;
+        if (segment.voice >= 0) request.voice = segment.voice;
         request.speed *= segment.prosody.rate;
         request.pitch *= segment.prosody.pitch;
         request.volume *= segment.prosody.volume;

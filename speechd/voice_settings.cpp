@@ -114,17 +114,7 @@ std::string language_code(std::string_view iso) {
     return *two_letter != '\0' ? two_letter : std::string(iso);
 }
 
-std::string iso639_3(std::string_view language) {
-    std::string primary = lower(language.substr(0, language.find_first_of("-_.@")));
-    for (const LanguageProfile& l : language_profiles) {
-        if (primary == l.iso639_3 || (*l.two_letter != '\0' && primary == l.two_letter)) {
-            return l.iso639_3;
-        }
-        // Codes of the same languages that speech-dispatcher users may know.
-        if (primary == l.voice_key || primary == l.iso639_2b) return l.iso639_3;
-    }
-    return std::string();
-}
+std::string iso639_3(std::string_view language) { return voice_language_of(language); }
 
 bool is_female_voice(const VoiceInfo& voice) {
     const std::string name = given_name(voice.key);

@@ -327,8 +327,11 @@ std::vector<SpeechItem> apply_reading_modes(const std::vector<SpeechItem>& items
         if (item.kind != SpeechItem::Kind::Text) {
             out.push_back(item);
         } else if (item.characters || modes.spelling) {
-            for (SpeechItem& spelled : spell(item.text, modes.capitals, item.prosody, item.source))
+            for (SpeechItem& spelled :
+                 spell(item.text, modes.capitals, item.prosody, item.source)) {
+                spelled.voice = item.voice;
                 out.push_back(std::move(spelled));
+            }
         } else {
             out.push_back(name_punctuation(item, modes.punctuation));
         }

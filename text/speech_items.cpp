@@ -88,12 +88,14 @@ std::vector<SpeechSegment> speech_segments(const std::vector<SpeechItem>& items)
     std::vector<SpeechSegment> out;
     std::vector<SpeechItem> run;  // text and marks of one synthesis
     Prosody prosody;
+    int voice = -1;
     bool has_text = false;
     const auto flush = [&] {
         if (run.empty()) return;
         SpeechSegment s;
         s.spoken = spoken_text(run);
         s.prosody = prosody;
+        s.voice = voice;
         out.push_back(std::move(s));
         run.clear();
         has_text = false;
@@ -104,8 +106,11 @@ std::vector<SpeechSegment> speech_segments(const std::vector<SpeechItem>& items)
                 run.push_back(item);
                 break;
             case SpeechItem::Kind::Text:
-                if (has_text && !(item.prosody == prosody)) flush();
-                if (!has_text) prosody = item.prosody;
+                if (has_text && (!(item.prosody == prosody) || item.voice != voice)) flush();
+                if (!has_text) {
+                    prosody = item.prosody;
+                    voice = item.voice;
+                }
                 has_text = true;
                 run.push_back(item);
                 break;
@@ -117,6 +122,7 @@ std::vector<SpeechSegment> speech_segments(const std::vector<SpeechItem>& items)
                                                               : SpeechSegment::Kind::Tone;
                 s.pause_ms = item.break_ms;
                 s.prosody = item.prosody;
+                s.voice = item.voice;
                 out.push_back(std::move(s));
                 break;
             }

@@ -41,6 +41,8 @@ struct SpeechItem {
     Prosody prosody;
     bool characters = false;
     int break_ms = 0;
+    // The voice (a row of the voice table) that reads it; -1: the host's own.
+    int voice = -1;
     // Text: the document's bytes each byte of `text` comes from (a
     // character reference's bytes, a <sub>'s whole element for its alias);
     // Mark, Break and Tone: one span, the element or the letter. Empty when
@@ -83,10 +85,11 @@ struct SpeechSegment {
     SpokenText spoken;
     Prosody prosody;
     int pause_ms = 0;
+    int voice = -1;  // the row of the voice that speaks it; -1: the host's own
 };
 
 // The segments that speak `items` in order. Text and marks stay in one
-// synthesis until the prosody changes or a pause or a tone comes, so that
+// synthesis until the prosody or the voice changes or a pause or a tone comes, so that
 // marks never cut a sentence; a mark before such a change ends the
 // segment before it.
 std::vector<SpeechSegment> speech_segments(const std::vector<SpeechItem>& items);

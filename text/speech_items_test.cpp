@@ -5,10 +5,11 @@
 namespace zelvan_tts {
 namespace {
 
-SpeechItem text(const char* t, float rate = 1.0f) {
+SpeechItem text(const char* t, float rate = 1.0f, int voice = -1) {
     SpeechItem i;
     i.text = t;
     i.prosody.rate = rate;
+    i.voice = voice;
     return i;
 }
 
@@ -43,11 +44,12 @@ std::string summary(const std::vector<SpeechSegment>& segments) {
         for (const SpokenMark& m : s.spoken.marks)
             out += "[" + m.name + "@" + std::to_string(m.offset) + "]";
         if (s.prosody.rate != 1.0f) out += " x" + std::to_string(s.prosody.rate).substr(0, 3);
+        if (s.voice >= 0) out += " v" + std::to_string(s.voice);
     }
     return out;
 }
 
-TEST(SpeechSegments, MarksStayInOneSynthesisPausesAndProsodyCut) {
+TEST(SpeechSegments, MarksStayInOneSynthesisPausesProsodyAndVoicesCut) {
     SpeechItem tone;
     tone.kind = SpeechItem::Kind::Tone;
     const struct {
@@ -60,6 +62,8 @@ TEST(SpeechSegments, MarksStayInOneSynthesisPausesAndProsodyCut) {
         {{text("Да "), mark("a"), text("нет.", 0.5f)}, "'Да '[a@5] 'нет.' x0.5"},
         {{text("эм, "), tone, text("я")}, "'эм, ' T 'я'"},
         {{mark("a"), pause(0), mark("b")}, "''[a@0] P0 ''[b@0]"},
+        {{text("Да ", 1.0f, 21), text("нет ", 1.0f, 21), mark("a"), text("yes", 1.0f, 50)},
+         "'Да нет '[a@12] v21 'yes' v50"},
     };
     for (const auto& c : kCases) EXPECT_EQ(summary(speech_segments(c.items)), c.segments);
 }

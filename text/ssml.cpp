@@ -1,6 +1,9 @@
 #include "text/ssml.h"
 
 #include "shared/symbols/code_points.h"
+#include "shared/symbols/languages.h"
+#include "shared/symbols/speakers.h"
+#include "text/say_as.h"
 
 #include <libxml/parser.h>
 
@@ -157,12 +160,46 @@ struct Open {
     Prosody prosody;
     bool characters = false;
     bool separate = false;  // p and s: never run into the words around them
-    bool silent = false;    // a <sub>'s content, replaced by its alias
+    bool silent = false;    // a <sub>'s or a <say-as>'s content, replaced by what is said
+    SayAs say_as = SayAs::Text;  // a <say-as> whose content is read here
+    std::string format;          // its format
+    int voice = -1;              // the voice that reads the content; -1: the host's
+    std::string lang;            // that voice's language (ISO 639-3)
 };
+
+// The given name in a voice's key: "alsu" of "tat_alsu", the same in both
+// twins of a name.
+std::string_view key_name(int voice) {
+    const std::string_view key = speakers[static_cast<std::size_t>(voice)].speaker_name;
+    return key.substr(key.find('_') + 1);
+}
+
+// The voice of language `lang`, of the sex `female` asks for (any when it
+// is empty), that is most like `current`: its twin of the same name, else
+// the first in table order; -1 when no voice speaks `lang`.
+int voice_like(int current, std::string_view lang, std::string_view female) {
+    int best = -1;
+    int best_score = -1;
+    for (int v = 0; v < static_cast<int>(kSpeakerTableSize); ++v) {
+        if (lang != speakers[static_cast<std::size_t>(v)].lang) continue;
+        int score = 0;
+        if (female.empty() || is_female_speaker(v) == (female == "female")) score += 2;
+        if (current >= 0 && key_name(v) == key_name(current)) score += 1;
+        if (score > best_score) {
+            best = v;
+            best_score = score;
+        }
+    }
+    return best;
+}
 
 class Reader {
 public:
-    explicit Reader(std::string_view doc) : doc_(doc) {}
+    Reader(std::string_view doc, int voice) : doc_(doc) {
+        document_.voice = voice;
+        document_.lang =
+            voice >= 0 ? speakers[static_cast<std::size_t>(voice)].lang : std::string("rus");
+    }
 
     std::vector<SpeechItem> items;
 
@@ -201,9 +238,59 @@ public:
     }
 
 private:
-    const Open& top() const {
-        static const Open kDocument;
-        return stack_.empty() ? kDocument : stack_.back();
+    const Open& top() const { return stack_.empty() ? document_ : stack_.back(); }
+
+    // The voice an element asks for by xml:lang (on any element) or, on a
+    // <voice>, by name, language and gender. A voice or a language that no
+    // voice has keeps the voice there was.
+    static void switch_voice(Open& scope, const std::vector<Attribute>& attributes,
+                             bool voice_element) {
+        bool found = false;
+        std::string code = attribute(attributes, "xml:lang", &found);
+        if (!found && voice_element) {
+            const std::string languages = attribute(attributes, "languages");
+            code = languages.substr(0, languages.find(' '));
+        }
+        const std::string lang = voice_language_of(trim(code));
+        std::string female;
+        if (voice_element) {
+            const std::string names = attribute(attributes, "name");
+            // A list of names: the first that a voice has.
+            for (std::size_t at = 0; at < names.size();) {
+                const std::size_t end = std::min(names.find(' ', at), names.size());
+                std::vector<int> rows = voices_named(names.substr(at, end - at));
+                const std::string_view token = std::string_view(names).substr(at, end - at);
+                if (rows.empty() && !token.empty() && token.size() <= 2 &&
+                    std::all_of(token.begin(), token.end(),
+                                [](char c) { return c >= '0' && c <= '9'; }) &&
+                    std::stoi(std::string(token)) < static_cast<int>(kSpeakerTableSize))
+                    rows.push_back(std::stoi(std::string(token)));
+                if (!rows.empty()) {
+                    int row = rows.front();
+                    for (int r : rows)
+                        if (lang == speakers[static_cast<std::size_t>(r)].lang) {
+                            row = r;
+                            break;
+                        }
+                    scope.voice = row;
+                    scope.lang = speakers[static_cast<std::size_t>(row)].lang;
+                    return;
+                }
+                at = end + 1;
+            }
+            const std::string gender = ascii_lower(trim(attribute(attributes, "gender")));
+            if (gender == "female" || gender == "male") female = gender;
+        }
+        if (lang.empty() && female.empty()) return;
+        const std::string target = lang.empty() ? scope.lang : lang;
+        if (female.empty() && target == scope.lang) return;  // the voice there is speaks it
+        if (scope.voice >= 0 && target == speakers[static_cast<std::size_t>(scope.voice)].lang &&
+            (female.empty() || is_female_speaker(scope.voice) == (female == "female")))
+            return;
+        const int chosen = voice_like(scope.voice, target, female);
+        if (chosen < 0) return;
+        scope.voice = chosen;
+        scope.lang = target;
     }
 
     std::size_t markup(std::size_t pos) {
@@ -306,15 +393,25 @@ private:
         Open inner = top();
         inner.name = name;
         inner.separate = equals_ignoring_case(name, "p") || equals_ignoring_case(name, "s");
+        switch_voice(inner, attributes, equals_ignoring_case(name, "voice"));
         if (equals_ignoring_case(name, "prosody")) {
             inner.prosody.rate *= prosody_rate(attribute(attributes, "rate"));
             inner.prosody.pitch *= prosody_pitch(attribute(attributes, "pitch"));
             inner.prosody.volume *= prosody_volume(attribute(attributes, "volume"));
         } else if (equals_ignoring_case(name, "say-as")) {
-            const std::string as = attribute(attributes, "interpret-as");
-            if (equals_ignoring_case(as, "characters") || equals_ignoring_case(as, "spell-out") ||
-                equals_ignoring_case(as, "letters") || equals_ignoring_case(as, "tts:char"))
+            const SayAs kind = say_as_kind(attribute(attributes, "interpret-as"));
+            if (kind == SayAs::Characters) {
                 inner.characters = true;
+            } else if (kind != SayAs::Text && !empty) {
+                // The content is gathered and read as a whole once the
+                // element closes; what is said comes from all of it.
+                inner.silent = true;
+                inner.say_as = kind;
+                inner.format = attribute(attributes, "format");
+                gathered_.clear();
+                gathered_source_.clear();
+                alias_begin_ = span.offset;
+            }
         } else if (equals_ignoring_case(name, "sub")) {
             const std::string alias = attribute(attributes, "alias", &found);
             if (found) {
@@ -331,7 +428,7 @@ private:
         } else if (inner.separate) {
             blank(span);
         }
-        if (empty && inner.silent) {
+        if (empty && inner.silent && inner.say_as == SayAs::Text) {
             text(alias_, ByteSpan{span.offset, span.length});
         }
     }
@@ -341,7 +438,20 @@ private:
         const Open closed = stack_.back();
         stack_.pop_back();
         if (closed.silent && !top().silent) {
-            text(alias_, ByteSpan{alias_begin_, span.offset + span.length - alias_begin_});
+            const ByteSpan whole{alias_begin_, span.offset + span.length - alias_begin_};
+            if (closed.say_as == SayAs::Text) {
+                text(alias_, whole);
+                return;
+            }
+            const std::string words =
+                say_as_words(closed.say_as, gathered_, closed.format, closed.lang);
+            if (!words.empty()) {
+                text(words, whole);
+                return;
+            }
+            // Not written as the element says: read as it stands.
+            for (std::size_t i = 0; i < gathered_.size(); ++i)
+                text(std::string_view(gathered_).substr(i, 1), gathered_source_[i]);
             return;
         }
         if (closed.separate && !closed.silent) blank(span);
@@ -384,9 +494,16 @@ private:
     void text(std::string_view s, ByteSpan span) {
         if (s.empty()) return;
         const Open& now = top();
-        if (now.silent) return;
+        if (now.silent) {
+            if (now.say_as != SayAs::Text) {
+                gathered_.append(s);
+                gathered_source_.insert(gathered_source_.end(), s.size(), span);
+            }
+            return;
+        }
         const bool merge = !items.empty() && items.back().kind == SpeechItem::Kind::Text &&
                            items.back().characters == now.characters &&
+                           items.back().voice == now.voice &&
                            items.back().prosody.rate == now.prosody.rate &&
                            items.back().prosody.pitch == now.prosody.pitch &&
                            items.back().prosody.volume == now.prosody.volume;
@@ -394,6 +511,7 @@ private:
             items.emplace_back();
             items.back().prosody = now.prosody;
             items.back().characters = now.characters;
+            items.back().voice = now.voice;
         }
         SpeechItem& run = items.back();
         run.text.append(s);
@@ -405,13 +523,17 @@ private:
         item.kind = kind;
         item.text = std::move(value);
         item.source.push_back(span);
+        item.voice = top().voice;
         items.push_back(std::move(item));
     }
 
     std::string_view doc_;
+    Open document_;
     std::vector<Open> stack_;
     std::string alias_;
-    std::size_t alias_begin_ = 0;
+    std::size_t alias_begin_ = 0;     // where the <sub> or <say-as> being read starts
+    std::string gathered_;            // the <say-as>'s content so far
+    std::vector<ByteSpan> gathered_source_;
 };
 
 }  // namespace
@@ -482,13 +604,14 @@ int break_duration(std::string_view time, std::string_view strength) {
     return static_cast<int>(k);
 }
 
-std::vector<SpeechItem> parse_ssml(std::string_view document) {
+std::vector<SpeechItem> parse_ssml(std::string_view document, int voice) {
     // A document type could declare entities that grow without bound or
     // name files and addresses; screen readers never send one.
     if (contains_ignoring_case(document, "<!DOCTYPE") ||
         contains_ignoring_case(document, "<!ENTITY"))
         throw SsmlRefused();
-    Reader reader(document);
+    if (voice < 0 || voice >= static_cast<int>(kSpeakerTableSize)) voice = -1;
+    Reader reader(document, voice);
     if (well_formed(document))
         reader.read_markup();
     else

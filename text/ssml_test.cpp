@@ -7,14 +7,15 @@
 namespace zelvan_tts {
 namespace {
 
-// Items as one line: T"text", with [rate,pitch,volume] when not 1, C"text"
-// for characters, M(name), B(ms).
+// Items as one line: T"text", with @voice when the document chose one and
+// [rate,pitch,volume] when not 1, C"text" for characters, M(name), B(ms).
 std::string render(const std::vector<SpeechItem>& items) {
     std::ostringstream out;
     for (const SpeechItem& i : items) {
         switch (i.kind) {
             case SpeechItem::Kind::Text:
                 out << (i.characters ? "C" : "T");
+                if (i.voice >= 0) out << "@" << i.voice;
                 if (i.prosody.rate != 1 || i.prosody.pitch != 1 || i.prosody.volume != 1)
                     out << "[" << i.prosody.rate << "," << i.prosody.pitch << ","
                         << i.prosody.volume << "]";
@@ -47,7 +48,8 @@ TEST(Ssml, ReadsWhatAScreenReaderSends) {
          "T[2.25,1,1]\"x\" "},
         {"<speak>Код <say-as interpret-as=\"characters\">Ab1</say-as>.</speak>",
          "T\"Код \" C\"Ab1\" T\".\" "},
-        {"<speak><say-as interpret-as=\"date\">1.2.2024</say-as></speak>", "T\"1.2.2024\" "},
+        {"<speak><say-as interpret-as=\"date\">1.2.2024</say-as></speak>",
+         "T\"первое февраля две тысячи двадцать четвёртого года\" "},
         {"<speak><sub alias=\"Всемирная организация\">ВОЗ</sub></speak>",
          "T\"Всемирная организация\" "},
         // Anything else is read as its text content, never as markup.
@@ -71,6 +73,71 @@ TEST(Ssml, ReadsWhatAScreenReaderSends) {
         {"<speak>a\x01\xff<mark name=\"m\"/>b</speak>", "T\"a \xEF\xBF\xBD\" M(m) T\"b\" "},
     };
     for (const auto& c : kCases) EXPECT_EQ(render(parse_ssml(c.ssml)), c.items) << c.ssml;
+}
+
+// Numbers, dates, times and telephone numbers in words for a Russian voice,
+// as numbers apart for the others; and the voice each run is read with,
+// for a document spoken with no voice known (-1) or with ru_alsu (21).
+TEST(Ssml, SayAsAndVoices) {
+    const struct {
+        const char* ssml;
+        const char* items;
+        int voice;
+    } kCases[] = {
+        {"<speak><say-as interpret-as=\"cardinal\">1 234</say-as></speak>",
+         "T\"тысяча двести тридцать четыре\" ", -1},
+        {"<speak><say-as interpret-as=\"number\">-21</say-as> <say-as "
+         "interpret-as=\"ordinal\">3-я</say-as></speak>",
+         "T\"минус двадцать один третья\" ", -1},
+        {"<speak><say-as interpret-as=\"date\">12.04.1961</say-as></speak>",
+         "T@21\"двенадцатое апреля тысяча девятьсот шестьдесят первого года\" ", 21},
+        {"<speak><say-as interpret-as=\"date\" format=\"ymd\">2024-02-01</say-as>, <say-as "
+         "interpret-as=\"date\" format=\"my\">04/1961</say-as></speak>",
+         "T\"первое февраля две тысячи двадцать четвёртого года, апрель тысяча девятьсот "
+         "шестьдесят первого года\" ",
+         -1},
+        {"<speak><say-as interpret-as=\"time\">9:05</say-as>; <say-as "
+         "interpret-as=\"time\">21:00</say-as>; <say-as interpret-as=\"time\" "
+         "format=\"hms24\">1:02:03</say-as></speak>",
+         "T\"девять часов пять минут; двадцать один час; один час две минуты три секунды\" ",
+         -1},
+        {"<speak><say-as interpret-as=\"telephone\">+7 (800) 555-35-35</say-as> <say-as "
+         "interpret-as=\"telephone\">0495</say-as></speak>",
+         "T\"плюс семь, восемьсот, пятьсот пятьдесят пять, тридцать пять, тридцать пять ноль "
+         "четыре, девяносто пять\" ",
+         -1},
+        // Other languages: the number step of the voice reads the digits.
+        {"<speak xml:lang=\"kk\"><say-as interpret-as=\"date\">12.04.1961</say-as> <say-as "
+         "interpret-as=\"telephone\">+7 800 5553535</say-as></speak>",
+         "T@13\"12 4 1961 7, 800, 555, 35, 35\" ", -1},
+        // Not written as the element says, or an interpretation not known.
+        {"<speak><say-as interpret-as=\"date\">вчера</say-as> <say-as "
+         "interpret-as=\"cardinal\">3,14</say-as> <say-as "
+         "interpret-as=\"fraction\">1/2</say-as> <say-as interpret-as=\"time\">25:00</say-as>"
+         "</speak>",
+         "T\"вчера 3,14 1/2 25:00\" ", -1},
+        {"<speak>a<voice name=\"ru_alsu\">b</voice><voice name=\"5\">c</voice>d</speak>",
+         "T\"a\" T@21\"b\" T@5\"c\" T\"d\" ", -1},
+        {"<speak><voice gender=\"female\">a</voice><voice name=\"Alsu\" "
+         "xml:lang=\"tt\">b</voice><voice name=\"nobody Rustem\">c</voice></speak>",
+         "T@21\"a\" T@50\"b\" T@34\"c\" ", -1},
+        // Switches from ru_alsu: the Tatar twin, a man of her language, and
+        // what no voice has keeps her.
+        {"<speak>a<lang xml:lang=\"tt-RU\">b</lang><voice gender=\"male\">c</voice>"
+         "<voice name=\"nobody\" gender=\"child\">d</voice><s xml:lang=\"en\">e</s>"
+         "<p xml:lang=\"rus\">f</p></speak>",
+         "T@21\"a\" T@50\"b\" T@20\"c\" T@21\"d e  f \" ", 21},
+    };
+    for (const auto& c : kCases)
+        EXPECT_EQ(render(parse_ssml(c.ssml, c.voice)), c.items) << c.ssml;
+
+    // What is said for a <say-as> comes from the whole element.
+    const std::string doc = "<speak>в <say-as interpret-as=\"cardinal\">5</say-as></speak>";
+    const SpokenText spoken = spoken_text(parse_ssml(doc));
+    ASSERT_EQ(spoken.text, "в пять");
+    const ByteSpan five = spoken.document_span(3, 8);
+    EXPECT_EQ(five.offset, 10u);
+    EXPECT_EQ(five.length, doc.size() - 8 - 10);
 }
 
 TEST(Ssml, ProsodyValuesAndBreaks) {

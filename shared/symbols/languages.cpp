@@ -1,5 +1,7 @@
 #include "shared/symbols/languages.h"
 
+#include "shared/symbols/code_points.h"
+
 namespace zelvan_tts {
 
 namespace {
@@ -43,6 +45,17 @@ const LanguageProfile& language_profile(std::string_view iso639_3) {
 
 bool is_voice_language(std::string_view iso639_3) {
     return &language_profile(iso639_3) != &kUnknown;
+}
+
+const char* voice_language_of(std::string_view code) {
+    const std::string primary = ascii_lower(code.substr(0, code.find_first_of("-_.@")));
+    if (primary.empty()) return "";
+    for (const LanguageProfile& l : language_profiles) {
+        if (primary == l.iso639_3 || primary == l.two_letter || primary == l.voice_key ||
+            primary == l.iso639_2b)
+            return l.iso639_3;
+    }
+    return "";
 }
 
 }  // namespace zelvan_tts

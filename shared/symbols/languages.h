@@ -44,4 +44,9 @@ const LanguageProfile& language_profile(std::string_view iso639_3);
 // Whether a voice speaks the language of this ISO 639-3 code.
 bool is_voice_language(std::string_view iso639_3);
 
+// The ISO 639-3 code of a language as other programs and documents name it:
+// "ru", "ru-RU", "uk_UA", "rus", "arm", "erz", without regard to case; ""
+// when no voice speaks it.
+const char* voice_language_of(std::string_view code);
+
 }  // namespace zelvan_tts

@@ -71,16 +71,45 @@ const std::array<SpeakerInfo, kSpeakerTableSize> speakers = {{
     {"xal_saglar", u"Saglar (Kalmyk)", 59, "xal", 0x0419},
 }};
 
+namespace {
+
+bool has_name(const SpeakerInfo& s, std::string_view name) {
+    const std::string display = utf16_to_utf8(s.display_name);
+    const std::string_view given = std::string_view(display).substr(0, display.find(" ("));
+    return equal_ignoring_ascii_case(name, s.speaker_name) ||
+           equal_ignoring_ascii_case(name, display) || equal_ignoring_ascii_case(name, given);
+}
+
+// The given names of the table that are women's names, as the keys write
+// them (without a number after the name).
+const char* const kWomen[] = {"aysel",  "gulnara", "aigul",  "zilya",   "alesya",
+                              "narspi", "litova",  "anush",  "nino",    "aidana",
+                              "zalina", "sulu",    "alsu",   "zarni",   "oksana",
+                              "saglar", "zarina",  "dilnoza", "sardana"};
+
+}  // namespace
+
 std::optional<int> find_voice(std::string_view name) {
-    for (const SpeakerInfo& s : speakers) {
-        const std::string display = utf16_to_utf8(s.display_name);
-        const std::string_view given = std::string_view(display).substr(0, display.find(" ("));
-        if (equal_ignoring_ascii_case(name, s.speaker_name) ||
-            equal_ignoring_ascii_case(name, display) || equal_ignoring_ascii_case(name, given)) {
-            return s.model_speaker_id;
-        }
-    }
+    for (const SpeakerInfo& s : speakers)
+        if (has_name(s, name)) return s.model_speaker_id;
     return std::nullopt;
+}
+
+std::vector<int> voices_named(std::string_view name) {
+    std::vector<int> rows;
+    for (const SpeakerInfo& s : speakers)
+        if (has_name(s, name)) rows.push_back(s.model_speaker_id);
+    return rows;
+}
+
+bool is_female_speaker(int index) {
+    if (index < 0 || index >= static_cast<int>(kSpeakerTableSize)) return false;
+    std::string_view name = speakers[static_cast<std::size_t>(index)].speaker_name;
+    name.remove_prefix(name.find('_') + 1);
+    while (!name.empty() && name.back() >= '0' && name.back() <= '9') name.remove_suffix(1);
+    for (const char* woman : kWomen)
+        if (name == woman) return true;
+    return false;
 }
 
 }  // namespace zelvan_tts

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace zelvan_tts {
 
@@ -27,5 +28,13 @@ extern const std::array<SpeakerInfo, kSpeakerTableSize> speakers;
 // name), without regard to the case of A-Z; nullopt when no voice has it.
 // Every host that lets a user name a voice finds it this way.
 std::optional<int> find_voice(std::string_view name);
+
+// Every row whose key, display name or given name is `name`, as find_voice
+// compares them, in table order: the twins of a given name in both their
+// languages.
+std::vector<int> voices_named(std::string_view name);
+
+// Whether the voice of this row speaks with a woman's voice.
+bool is_female_speaker(int index);
 
 }  // namespace zelvan_tts
