@@ -217,7 +217,7 @@ std::string date(std::string_view content, std::string_view format, bool russian
     return join(parts, " ");
 }
 
-std::string time(std::string_view content, std::string_view format, bool russian) {
+std::string time_of_day(std::string_view content, std::string_view format, bool russian) {
     const std::vector<std::string_view> fields = digit_fields(content, ":.");
     std::string order = format_letters(format, "hms");
     if (order.empty()) order = fields.size() == 3 ? "hms" : "hm";
@@ -317,7 +317,7 @@ std::string say_as_words(SayAs kind, std::string_view content, std::string_view 
         case SayAs::Cardinal: words = cardinal(content, russian); break;
         case SayAs::Ordinal: words = ordinal(content, russian); break;
         case SayAs::Date: words = date(content, format, russian); break;
-        case SayAs::Time: words = time(content, format, russian); break;
+        case SayAs::Time: words = time_of_day(content, format, russian); break;
         case SayAs::Telephone: words = telephone(content, russian); break;
         default: break;
     }
