@@ -112,7 +112,8 @@ std::string parse_say(const std::vector<std::string>& args, SayOptions& options)
                 options.modes.punctuation = static_cast<Punctuation>(at - std::begin(kNames));
             } else if (arg == "--capitals") {
                 static const char* const kNames[] = {"none", "spell", "icon"};
-                const auto* at = std::find(std::begin(kNames), std::end(kNames), v);
+                const auto* at = std::find(std::begin(kNames), std::end(kNames),
+                                           v == "tone" ? std::string("icon") : v);
                 if (at == std::end(kNames))
                     return "--capitals takes none, spell or icon, not \"" + v + "\"";
                 options.modes.capitals = static_cast<Capitals>(at - std::begin(kNames));
