@@ -1,7 +1,7 @@
 #include "http/voice_catalog.h"
 
 #include "shared/symbols/languages.h"
-#include "voice/speaker_voices.h"
+#include "shared/symbols/speakers.h"
 #include "zelvan_tts.h"
 
 #include <cctype>
@@ -16,7 +16,7 @@ const std::vector<VoiceEntry>& voice_catalog() {
             zelvan_tts_voice_info(i, &v);
             const std::string two = language_profile(v.language).two_letter;
             out.push_back({i, v.key, v.display_name, v.language, two.empty() ? v.language : two,
-                           voice::speaker_voice(i).female});
+                           is_female_speaker(i)});
         }
         return out;
     }();
@@ -35,10 +35,9 @@ int find_voice_by_name(std::string_view name) {
 }
 
 int find_voice_by_language(std::string_view language) {
-    std::string code(language.substr(0, language.find_first_of("-_")));
-    for (char& c : code) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string_view code = voice_language_of(language);
     for (const VoiceEntry& v : voice_catalog())
-        if (!code.empty() && (v.language == code || v.language_code == code)) return v.index;
+        if (!code.empty() && v.language == code) return v.index;
     return -1;
 }
 

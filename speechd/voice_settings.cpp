@@ -1,6 +1,7 @@
 #include "speechd/voice_settings.h"
 
 #include "shared/symbols/languages.h"
+#include "shared/symbols/speakers.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,19 +16,6 @@ std::string lower(std::string_view s) {
     std::string out(s);
     for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
-}
-
-// Given names of the voice table that are women's names.
-const char* const kWomen[] = {"aysel",  "gulnara", "aigul",  "zilya",   "alesya",
-                              "narspi", "litova",  "anush",  "nino",    "aidana",
-                              "zalina", "sulu",    "alsu",   "zarni",   "oksana",
-                              "saglar", "zarina",  "dilnoza", "sardana"};
-
-std::string given_name(const std::string& key) {
-    const std::size_t underscore = key.find('_');
-    std::string name = underscore == std::string::npos ? key : key.substr(underscore + 1);
-    while (!name.empty() && std::isdigit(static_cast<unsigned char>(name.back()))) name.pop_back();
-    return lower(name);
 }
 
 bool read_level(std::string_view value, int& out) {
@@ -117,8 +105,8 @@ std::string language_code(std::string_view iso) {
 std::string iso639_3(std::string_view language) { return voice_language_of(language); }
 
 bool is_female_voice(const VoiceInfo& voice) {
-    const std::string name = given_name(voice.key);
-    return std::find(std::begin(kWomen), std::end(kWomen), name) != std::end(kWomen);
+    const std::optional<int> row = find_voice(voice.key);
+    return row && is_female_speaker(*row);
 }
 
 VoiceChoice choose_voice(const std::vector<VoiceInfo>& voices, const VoiceSettings& s,

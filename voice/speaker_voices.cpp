@@ -12,17 +12,7 @@ namespace zelvan_tts::voice {
 
 namespace {
 
-// The given names of the speaker table that are women's names.
-constexpr const char* kWomen[] = {"aysel",  "gulnara", "aigul",   "zilya",  "alesya",
-                                  "narspi", "litova",  "anush",   "nino",   "aidana",
-                                  "zalina", "sulu",    "alsu",    "zarni",  "oksana",
-                                  "saglar", "zarina",  "dilnoza", "sardana"};
 constexpr const char* kSpeakerHimself = "azat";
-
-bool is_woman(const std::string& name) {
-    return std::any_of(std::begin(kWomen), std::end(kWomen),
-                       [&](const char* w) { return name == w; });
-}
 
 DefaultStress stress_of(const std::string& lang) {
     if (lang == "rus" || lang == "bel" || lang == "ukr") return DefaultStress::Lexical;
@@ -52,12 +42,12 @@ std::string given_name(int speaker_id) {
 
 SpeakerVoice speaker_voice(int speaker_id) {
     const std::string name = given_name(speaker_id);
-    const bool female = is_woman(name);
+    const bool female = is_female_speaker(speaker_id);
     // The person's place among the people of the same sex, in table order.
     std::vector<std::string> people;
     for (int i = 0; i < static_cast<int>(kSpeakerTableSize); ++i) {
         const std::string other = given_name(i);
-        if (is_woman(other) == female && other != kSpeakerHimself &&
+        if (is_female_speaker(i) == female && other != kSpeakerHimself &&
             std::find(people.begin(), people.end(), other) == people.end())
             people.push_back(other);
     }
