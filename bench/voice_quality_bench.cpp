@@ -18,10 +18,12 @@
 //   voice_quality_bench [--voice FILE | --source SRC.torchscript --inventory INV]
 //                       [--formant FILE] [--models ROOT] [--corpus DIR] [--limit N] [--tsv]
 //                       [--picture FILE.png] [--name LABEL] [--no-peers] [--quick]
+//                       [--speaker ID]
 // The voices default to the build's: <bin>/../models (the recorded voice and
 // the demo stages) and <bin>/../models-formant. --tsv prints every figure as
 // one line "figure<TAB>value<TAB>unit<TAB>command" on stdout. --quick leaves
-// out the pauses between sentences, the timings and the 60 voices (tuning).
+// out the pauses between sentences, the timings and the 60 voices (tuning);
+// --speaker reads the held-out sentences with another of the 60 voices.
 #include "core/encrypted_module.h"
 #include "core/settings.h"
 #include "engine/model_constants.h"
@@ -506,6 +508,7 @@ int main(int argc, char** argv) {
     const fs::path bin = fs::canonical("/proc/self/exe").parent_path();
     std::string models = (bin / ".." / "models").string();
     std::size_t limit = 1000;
+    int reader = 20;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--tsv") {
@@ -538,6 +541,8 @@ int main(int argc, char** argv) {
             picture = v;
         else if (a == "--name")
             label = v;
+        else if (a == "--speaker")
+            reader = std::atoi(v.c_str());
         else if (a == "--limit")
             limit = static_cast<std::size_t>(std::atoi(v.c_str()));
     }
@@ -646,7 +651,7 @@ int main(int argc, char** argv) {
             Tally tally;
             for (std::size_t i = 0; i < n; ++i) {
                 double t = 0;
-                Reading r(speak(v, held_out[i].text, &t));
+                Reading r(speak(v, held_out[i].text, &t, v.model ? reader : 20));
                 seconds += t;
                 audio_seconds += static_cast<double>(r.x16.size()) / voice::kCorpusRate;
                 tally.add(r, held_out[i].text);
