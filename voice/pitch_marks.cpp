@@ -194,23 +194,29 @@ std::vector<PitchMark> pitch_marks(const std::vector<float>& x, const std::vecto
             const long frame = std::clamp(at / kPitchHop, f, g - 1);
             return static_cast<double>(kRate) / pitch[static_cast<std::size_t>(frame)];
         };
-        // The next pulse about one period on: the highest peak, a little
-        // pulled towards where the period says it should be.
+        // The next pulse about one period on: where the period around the
+        // last mark recurs best (normalised cross-correlation over one
+        // period), so that every mark falls at the same phase of its period
+        // rather than on whichever of two like peaks is the higher this
+        // time: grains cut at alternating phases alternate in shape.
         const auto next = [&](long from_mark, int direction) {
             const double t = period(from_mark);
-            const long expected = from_mark + direction * static_cast<long>(std::lround(t));
-            const long lo = from_mark + direction * static_cast<long>(0.7 * t);
-            const long hi = from_mark + direction * static_cast<long>(1.3 * t);
-            const long a = std::clamp(std::min(lo, hi), 0L, n - 1),
-                       b = std::clamp(std::max(lo, hi), 0L, n - 1);
-            float amp = 1e-9f;
-            for (long k = a; k <= b; ++k)
-                amp = std::max(amp, std::abs(y[static_cast<std::size_t>(k)]));
-            long best = expected;
+            const long half = static_cast<long>(t / 2);
+            const long lo = from_mark + direction * static_cast<long>(0.75 * t);
+            const long hi = from_mark + direction * static_cast<long>(1.25 * t);
+            const long a = std::max(std::min(lo, hi), half), b = std::min(std::max(lo, hi), n - 1 - half);
+            if (from_mark - half < 0 || from_mark + half >= n) return from_mark;
+            const float* here = y.data() + from_mark - half;
+            long best = from_mark;
             double best_score = -1e30;
             for (long k = a; k <= b; ++k) {
-                const double off = static_cast<double>(k - expected) / t;
-                const double score = y[static_cast<std::size_t>(k)] - 0.5 * amp * off * off;
+                const float* there = y.data() + k - half;
+                double xy = 0, yy = 1e-12;
+                for (long j = 0; j <= 2 * half; ++j) {
+                    xy += static_cast<double>(here[j]) * there[j];
+                    yy += static_cast<double>(there[j]) * there[j];
+                }
+                const double score = xy / std::sqrt(yy);
                 if (score > best_score) {
                     best_score = score;
                     best = k;

@@ -1,8 +1,10 @@
 // Where the glottal pulses of a recording are: the pitch (YIN's cumulative
 // mean normalised difference on a low-passed 8 kHz copy) and, from it, one
-// mark on the main peak of every voice period. Overlap-add synthesis cuts
-// the recording into two-period grains centred on these marks, so that
-// grains of different recordings line up pulse on pulse where they join.
+// mark in every voice period, all at one phase of it: the first on the main
+// peak of a voiced stretch, each next where the period before it recurs
+// best. Overlap-add synthesis cuts the recording into two-period grains
+// centred on these marks, so that grains line up pulse on pulse, within a
+// recording and where two recordings join.
 // Unvoiced stretches get evenly spaced marks 5 ms apart.
 #pragma once
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -86,6 +87,42 @@ TEST(PitchMarks, FollowThePulsesOfASyntheticVoice) {
             EXPECT_NEAR(marks[i].position - marks[i - 1].position, kUnvoicedMarkSpacing, 1);
         }
     }
+}
+
+// Periods with jitter and two like peaks, 15 samples apart, whose heights
+// vary from period to period: which one is the higher changes, the phase
+// the marks fall at must not.
+TEST(PitchMarks, FallAtOnePhaseOfEveryPeriod) {
+    std::vector<float> x(16000, 0.0f);
+    std::vector<long> pulses;
+    std::uint32_t seed = 99;
+    const auto chance = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<double>(seed >> 8) / 16777216.0 - 0.5;  // -0.5 .. 0.5
+    };
+    for (float& s : x) s = static_cast<float>(1e-4 * chance());
+    for (double at = 3200; at < 12000; at += 16000.0 / 120 * (1 + 0.04 * chance())) {
+        const long p = std::lround(at);
+        pulses.push_back(p);
+        const double first = 0.3 * (1 + 0.3 * chance()), second = 0.3 * (1 + 0.3 * chance());
+        for (int n = 0; n < 40; ++n)
+            x[static_cast<std::size_t>(p + n)] += static_cast<float>(
+                first * std::exp(-0.5 * (n - 5) * (n - 5) / 4.0) +
+                second * std::exp(-0.5 * (n - 20) * (n - 20) / 4.0));
+    }
+    const std::vector<float> f0 = track_pitch(x);
+    std::vector<long> offsets;
+    for (const PitchMark& m : pitch_marks(x, f0, 1)) {
+        if (!m.voiced || m.position < pulses.front() || m.position > pulses.back() + 20) continue;
+        const long pulse = *(std::upper_bound(pulses.begin(), pulses.end(), m.position) - 1);
+        offsets.push_back(m.position - pulse);
+    }
+    ASSERT_GE(offsets.size() + 4, pulses.size());
+    std::vector<long> sorted = offsets;
+    std::sort(sorted.begin(), sorted.end());
+    const long typical = sorted[sorted.size() / 2];
+    for (std::size_t i = 0; i < offsets.size(); ++i)
+        EXPECT_NEAR(offsets[i], typical, 2) << "mark " << i;
 }
 
 }  // namespace
