@@ -35,34 +35,22 @@ std::string Metrics::render(const EnginePool::Load& load) const {
     for (const auto& [key, n] : requests_)
         out << "zelvan_tts_requests_total{endpoint=\"" << key.first << "\",code=\"" << key.second
             << "\"} " << n << '\n';
-    out << "# HELP zelvan_tts_engines Engines of the pool.\n# TYPE zelvan_tts_engines gauge\n"
-        << "zelvan_tts_engines " << load.engines << '\n'
-        << "# HELP zelvan_tts_engines_busy Engines speaking now.\n"
-           "# TYPE zelvan_tts_engines_busy gauge\n"
-        << "zelvan_tts_engines_busy " << load.busy << '\n'
-        << "# HELP zelvan_tts_queue_length Requests waiting for an engine.\n"
-           "# TYPE zelvan_tts_queue_length gauge\n"
-        << "zelvan_tts_queue_length " << load.waiting << '\n'
-        << "# HELP zelvan_tts_queue_limit Requests that may wait before 429.\n"
-           "# TYPE zelvan_tts_queue_limit gauge\n"
-        << "zelvan_tts_queue_limit " << load.max_waiting << '\n'
-        << "# HELP zelvan_tts_cancelled_total Syntheses stopped because the client left.\n"
-           "# TYPE zelvan_tts_cancelled_total counter\n"
-        << "zelvan_tts_cancelled_total " << cancelled_ << '\n'
-        << "# HELP zelvan_tts_syntheses_total Syntheses run.\n"
-           "# TYPE zelvan_tts_syntheses_total counter\n"
-        << "zelvan_tts_syntheses_total " << syntheses_ << '\n'
-        << "# HELP zelvan_tts_audio_seconds_total Seconds of audio made.\n"
-           "# TYPE zelvan_tts_audio_seconds_total counter\n"
-        << "zelvan_tts_audio_seconds_total " << audio_seconds_ << '\n'
-        << "# HELP zelvan_tts_synthesis_seconds_total Engine seconds spent making it.\n"
-           "# TYPE zelvan_tts_synthesis_seconds_total counter\n"
-        << "zelvan_tts_synthesis_seconds_total " << busy_seconds_ << '\n'
-        << "# HELP zelvan_tts_real_time_factor Engine seconds per second of audio, since start.\n"
-           "# TYPE zelvan_tts_real_time_factor gauge\n"
-        << "zelvan_tts_real_time_factor "
-        << (audio_seconds_ > 0 ? busy_seconds_ / audio_seconds_ : 0.0) << '\n'
-        << "# HELP zelvan_tts_first_byte_seconds From a request's arrival to its first audio "
+    // One series with a single value: its help, its type and the value.
+    const auto series = [&out](const char* name, const char* type, const char* help, auto value) {
+        out << "# HELP " << name << ' ' << help << "\n# TYPE " << name << ' ' << type << '\n'
+            << name << ' ' << value << '\n';
+    };
+    series("zelvan_tts_engines", "gauge", "Engines of the pool.", load.engines);
+    series("zelvan_tts_engines_busy", "gauge", "Engines speaking now.", load.busy);
+    series("zelvan_tts_queue_length", "gauge", "Requests waiting for an engine.", load.waiting);
+    series("zelvan_tts_queue_limit", "gauge", "Requests that may wait before 429.", load.max_waiting);
+    series("zelvan_tts_cancelled_total", "counter", "Syntheses stopped because the client left.", cancelled_);
+    series("zelvan_tts_syntheses_total", "counter", "Syntheses run.", syntheses_);
+    series("zelvan_tts_audio_seconds_total", "counter", "Seconds of audio made.", audio_seconds_);
+    series("zelvan_tts_synthesis_seconds_total", "counter", "Engine seconds spent making it.", busy_seconds_);
+    series("zelvan_tts_real_time_factor", "gauge", "Engine seconds per second of audio, since start.",
+           audio_seconds_ > 0 ? busy_seconds_ / audio_seconds_ : 0.0);
+    out << "# HELP zelvan_tts_first_byte_seconds From a request's arrival to its first audio "
            "byte.\n# TYPE zelvan_tts_first_byte_seconds histogram\n";
     for (std::size_t i = 0; i < kFirstByteBuckets.size(); ++i)
         out << "zelvan_tts_first_byte_seconds_bucket{le=\"" << kFirstByteBuckets[i] << "\"} "

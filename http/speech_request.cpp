@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
+#include <type_traits>
 #include <utility>
 
 namespace zelvan_tts {
@@ -94,37 +96,30 @@ ParsedSpeech parse_openai_speech(std::string_view body, std::size_t max_text_cha
         p.error = bad("invalid_json", "", "The body is not a JSON object.");
         return p;
     }
-    auto text_field = [&](const char* name, std::string* out) -> bool {
+    // A field that is missing or null keeps `*out`; one of another type is an error.
+    auto field = [&](const char* name, auto* out) -> bool {
+        using T = std::remove_pointer_t<decltype(out)>;
+        constexpr bool text = std::is_same_v<T, std::string>;
         const auto it = request.find(name);
         if (it == request.end() || it->is_null()) return true;
-        if (!it->is_string()) {
-            p.error = bad("invalid_type", name, std::string("\"") + name + "\" must be a string.");
+        if (text ? !it->is_string() : !it->is_number()) {
+            p.error = bad("invalid_type", name,
+                          std::string("\"") + name + (text ? "\" must be a string." : "\" must be a number."));
             return false;
         }
-        *out = it->get<std::string>();
-        return true;
-    };
-    auto number_field = [&](const char* name, double* out) -> bool {
-        const auto it = request.find(name);
-        if (it == request.end() || it->is_null()) return true;
-        if (!it->is_number()) {
-            p.error = bad("invalid_type", name, std::string("\"") + name + "\" must be a number.");
-            return false;
-        }
-        *out = it->get<double>();
+        *out = it->template get<T>();
         return true;
     };
     std::string input, voice = "ru_azat", format = "mp3", model;
     double speed = 1.0, rate = 0.0;
-    if (!text_field("model", &model) || !text_field("voice", &voice) ||
-        !text_field("response_format", &format) || !number_field("speed", &speed) ||
-        !number_field("sample_rate", &rate))
+    if (!field("model", &model) || !field("voice", &voice) || !field("response_format", &format) ||
+        !field("speed", &speed) || !field("sample_rate", &rate))
         return p;
     if (request.find("input") == request.end()) {
         p.error = bad("missing_input", "input", "\"input\" is required: the text to speak.");
         return p;
     }
-    if (!text_field("input", &input)) return p;
+    if (!field("input", &input)) return p;
     for (const auto& [openai, ours] : kOpenAiVoices)
         if (voice == openai) voice = ours;
     RequestError e = check_text(input, max_text_chars, &job);
