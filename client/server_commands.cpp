@@ -442,6 +442,19 @@ std::string server_error(const ErrorReply& error) {
            (error.message.empty() ? "" : ": " + error.message);
 }
 
+// Sends one Synthesize and takes its audio into the outputs. An error text,
+// empty when the server spoke it to the end.
+std::string synthesize(PipeConnection& pipe, const ReqSynth& request, const std::string& text,
+                       SayOutputs& outputs, SayReplies& replies) {
+    const auto payload = encode_req_synth(request, text);
+    if (!send_message(pipe, MessageType::Synthesize, payload.data(), payload.size()))
+        return "could not send the request to the server";
+    replies = receive_synthesis(pipe, outputs);
+    if (replies.error) return server_error(*replies.error);
+    if (!replies.done) return "lost the connection to the server";
+    return {};
+}
+
 // Speaks the text as one request, as it stands. An error text, empty when
 // it was spoken.
 std::string say_text(PipeConnection& pipe, SayOptions& options, SayOutputs& outputs,
@@ -449,12 +462,9 @@ std::string say_text(PipeConnection& pipe, SayOptions& options, SayOutputs& outp
     // Word spans only when they are wanted: a request without the flag is
     // the one every server knows.
     if (!options.timings.empty()) options.request.flags |= kWantWordSpans;
-    const auto request = encode_req_synth(options.request, *options.text);
-    if (!send_message(pipe, MessageType::Synthesize, request.data(), request.size()))
-        return "could not send the request to the server";
-    const SayReplies replies = receive_synthesis(pipe, outputs);
-    if (replies.error) return server_error(*replies.error);
-    if (!replies.done) return "lost the connection to the server";
+    SayReplies replies;
+    if (std::string e = synthesize(pipe, options.request, *options.text, outputs, replies); !e.empty())
+        return e;
     if (!options.timings.empty()) {
         const std::vector<LabelledWord> words = timed_words(*options.text, options.voice, replies);
         if (words.size() != replies.times.size()) {
@@ -517,12 +527,9 @@ std::string say_segments(PipeConnection& pipe, const SayOptions& options,
         request.pitch *= segment.prosody.pitch;
         request.volume *= segment.prosody.volume;
         if (!options.timings.empty()) request.flags |= kWantWordSpans;
-        const auto payload = encode_req_synth(request, spoken.text);
-        if (!send_message(pipe, MessageType::Synthesize, payload.data(), payload.size()))
-            return "could not send the request to the server";
-        const SayReplies replies = receive_synthesis(pipe, outputs);
-        if (replies.error) return server_error(*replies.error);
-        if (!replies.done) return "lost the connection to the server";
+        SayReplies replies;
+        if (std::string e = synthesize(pipe, request, spoken.text, outputs, replies); !e.empty())
+            return e;
         if (options.timings.empty()) continue;
         const std::vector<LabelledWord> words =
             timed_words(spoken.text, request.speaker_id, replies);
